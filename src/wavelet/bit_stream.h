@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace nubo {
+
+// Bits packed into bytes most significant bit first, appended to a byte string.
+class BitOutput {
+public:
+    explicit BitOutput(std::string& bytes) : bytes_(bytes) {}
+
+    void putBit(int bit);
+    // Completes the current byte with 0 bits.
+    void padToByte();
+
+private:
+    std::string& bytes_;
+    std::uint8_t acc_ = 0;
+    int bitCount_ = 0; // bits already in acc_, 0..7
+};
+
+// Reads bits most significant first from a byte buffer it does not own. Past the end every bit is 0; reading
+// never touches memory outside the buffer. A reader that meets an impossible code marks the input failed
+// (sticky), so callers can tell a damaged stream from a good one.
+class BitInput {
+public:
+    BitInput(const std::uint8_t* bytes, std::size_t length) : bytes_(bytes), length_(length) {}
+
+    int getBit();
+
+    // True once a bit beyond the last byte has been read.
+    bool pastEnd() const { return pastEnd_; }
+
+    bool failed() const { return !failure_.empty(); }
+    const std::string& failure() const { return failure_; }
+    // Keeps the first reason only.
+    void fail(const std::string& reason)
+    {
+        if (failure_.empty())
+            failure_ = reason;
+    }
+
+private:
+    const std::uint8_t* bytes_;
+    std::size_t length_;
+    std::size_t position_ = 0;
+    std::uint8_t acc_ = 0;
+    int bitCount_ = 0; // bits of acc_ not yet read, 0..8
+    bool pastEnd_ = false;
+    std::string failure_;
+};
+
+} // namespace nubo
