@@ -1,0 +1,90 @@
+#include "common/atomic_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nubo {
+
+namespace {
+
+bool fail(std::string* reason, const std::string& what)
+{
+    if (reason)
+        *reason = what + ": " + std::strerror(errno);
+    return false;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* reason)
+{
+    std::string temporary = folderOf(path) + "/.nubo-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return fail(reason, "cannot create a temporary file beside " + path);
+
+    const char* cursor = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, cursor, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            const int saved = errno;
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            errno = saved;
+            return fail(reason, "cannot write " + path);
+        }
+        cursor += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    // mkstemp makes the file private: keep the mode of the file being replaced, or give a new one rw-r--r--.
+    struct stat existing {};
+    ::fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        const int saved = errno;
+        ::unlink(temporary.c_str());
+        errno = saved;
+        return fail(reason, "cannot write " + path);
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
+        ::unlink(temporary.c_str());
+        errno = saved;
+        return fail(reason, "cannot replace " + path);
+    }
+    return true;
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string* reason)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return fail(reason, "cannot open " + path);
+    bytes.clear();
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, got);
+    const bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readError)
+        return fail(reason, "cannot read " + path);
+    return true;
+}
+
+} // namespace nubo
