@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/diagnostics.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -18,6 +20,11 @@ struct FloatImage {
         : data(values, values + static_cast<std::size_t>(w) * static_cast<std::size_t>(h)), width(w), height(h)
     {
     }
+
+    // Sizes the plane to w x h zeroed samples without throwing. When the memory cannot be had (or a size is
+    // negative) it writes "Can't allocate memory for image of size %d by %d\n" as an error line, leaves the
+    // plane empty (0 x 0) and returns false.
+    bool allocate(int w, int h, DiagnosticSink& diagnostics = standardOutputSink());
 };
 
 } // namespace nubo

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "common/diagnostics.h"
+#include "wavelet/filters.h"
+
+namespace nubo {
+
+// A filter set prepared for the transform. Holds references to the set's filters, which must outlive it.
+//
+// Extension mode ("flag"): -1 = the set's own `symmetric` flag, 1 (any nonzero) = symmetric extension,
+// 0 = periodic extension.
+//
+// Every filter output is accumulated one tap at a time in increasing coefficient order, each step
+// acc = (float)((double)acc + (double)coefficient * (double)sample); synthesis output cells take their low-band
+// contributions before their high-band ones, each in increasing input position. Coded bytes depend on it.
+class Wavelet {
+public:
+    explicit Wavelet(const FilterSet& set);
+
+    const Filter& analysisLow;
+    const Filter& analysisHigh;
+    const Filter& synthesisLow;
+    const Filter& synthesisHigh;
+    const int symmetric;
+    // The longest filter's tap count; every padded working buffer has this many extra cells on each side.
+    const int padLength;
+
+    // One-dimensional steps on padded buffers of n + 2 * padLength cells, the signal in cells padLength ...
+    // padLength + n - 1. analysisStep extends `input` in place, then writes the (n + 1) / 2 low-pass outputs
+    // followed by the n / 2 high-pass outputs to the signal cells of `output`. synthesisStep reads that layout
+    // from `input` and writes the reconstructed signal to the signal cells of `output` (its pad cells are set to
+    // 0). A signal of length 1 extends as a constant, so it comes back from the pair of steps unchanged to float
+    // rounding. `symmetric` nonzero selects symmetric extension. Both allocate working space per call; the
+    // two-dimensional operations reuse theirs across rows and columns.
+    void analysisStep(float* input, float* output, int n, int symmetricMode) const;
+    void synthesisStep(const float* input, float* output, int n, int symmetricMode) const;
+
+    // Fill the pad cells of a padded buffer holding a signal of length n. Kinds: 1 mirrors about the edge
+    // sample, 2 repeats it; sign -1 makes the extension antisymmetric. A signal of length 0 gets zero pads, one of
+    // length 1 with kind 1 at both ends a constant pad; no cell outside the buffer is ever read or written.
+    void symmetricExtension(float* buffer, int n, int leftKind, int rightKind, int sign) const;
+    void periodicExtension(float* buffer, int n) const;
+
+    // Two-dimensional transforms of a width x height plane over `steps` steps (rows then columns each step, later
+    // steps on the top-left low-pass block; the inverse runs columns then rows, coarsest level first). The source
+    // is copied to the destination first and left unchanged; source and destination may be the same array.
+    // transform2d writes, at each step whose block is 2 or fewer samples wide or high with symmetric extension,
+    // two warnings and an error line to `diagnostics` and carries on. Sizes below 1 or steps below 1 leave the
+    // destination as a copy of the source and return false.
+    bool transform2d(const float* source, float* destination, int width, int height, int steps, int flag,
+                     DiagnosticSink& diagnostics = standardOutputSink()) const;
+    bool invert2d(const float* source, float* destination, int width, int height, int steps, int flag) const;
+
+    // The extension mode a flag stands for: true for symmetric.
+    bool resolvesToSymmetric(int flag) const { return (flag < 0 ? symmetric : flag) != 0; }
+
+    class Workspace;
+
+private:
+    void analyse(float* padded, int n, bool symmetricMode, float* out, Workspace& work) const;
+    void synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work) const;
+};
+
+} // namespace nubo
