@@ -11,7 +11,15 @@ class BitOutput {
 public:
     explicit BitOutput(std::string& bytes) : bytes_(bytes) {}
 
-    void putBit(int bit);
+    // Defined here: the arithmetic coder emits every bit through it.
+    void putBit(int bit)
+    {
+        acc_ = static_cast<std::uint8_t>((acc_ << 1) | (bit & 1));
+        if (++bitCount_ == 8) {
+            bytes_.push_back(static_cast<char>(acc_));
+            bitCount_ = 0;
+        }
+    }
     // Completes the current byte with 0 bits.
     void padToByte();
 
@@ -28,7 +36,22 @@ class BitInput {
 public:
     BitInput(const std::uint8_t* bytes, std::size_t length) : bytes_(bytes), length_(length) {}
 
-    int getBit();
+    // Defined here: the arithmetic decoder takes every bit through it.
+    int getBit()
+    {
+        if (bitCount_ == 0) {
+            bitCount_ = 8;
+            // At the end acc_ keeps its fully shifted value, 0, so every further bit is 0.
+            if (position_ < length_)
+                acc_ = bytes_[position_++];
+            else
+                pastEnd_ = true;
+        }
+        const int bit = acc_ >> 7;
+        acc_ = static_cast<std::uint8_t>(acc_ << 1);
+        --bitCount_;
+        return bit;
+    }
 
     // True once a bit beyond the last byte has been read.
     bool pastEnd() const { return pastEnd_; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -8,27 +10,58 @@ namespace nubo {
 // Adaptive counts of symbols 0..n-1, kept at positions in non-increasing count order. Cumulative counts come
 // from a binary tree over the positions (heap order; leftSums[p] is the sum of p's left subtree), so cumulative,
 // find and update take logarithmic time and frequent symbols sit near the root.
+//
+// Models of up to kInlineSymbols symbols (the coder's 3-symbol models) keep their arrays inside the object, so
+// thousands of them sit in one block and copying one is a plain copy of a few bytes.
 class FrequencyModel {
 public:
+    static constexpr int kInlineSymbols = 4;
+
+    // All counts and the total 0, positions in symbol order. symbolCount must be at least 1.
     FrequencyModel(int symbolCount, int maxTotal);
+    FrequencyModel(const FrequencyModel& other);
+    FrequencyModel& operator=(const FrequencyModel& other);
+    FrequencyModel(FrequencyModel&& other) noexcept;
+    FrequencyModel& operator=(FrequencyModel&& other) noexcept;
+    ~FrequencyModel() = default;
 
     // Position i gets symbol i with count counts[i]; halves while total >= maxTotal, then sorts and rebuilds.
-    void initialise(const std::int32_t* counts);
+    // Returns false when the counts cannot make a proper model: a negative count (taken as 0), or at least
+    // maxTotal nonzero counts, where halving stops lowering the total. Halving then stops too, so total() stays
+    // at or above maxTotal; the model is still consistent and every later update halves once.
+    bool initialise(const std::int32_t* counts);
+    // Adds 1 to the symbol's count, keeping the count order; halves when total reaches maxTotal.
     void update(int symbol);
 
     std::int32_t cumulative(int symbol) const;
-    std::int32_t count(int symbol) const;
-    // The symbol whose interval holds target (0 <= target < total()).
+    std::int32_t count(int symbol) const { return counts()[positionOf(symbol)]; }
+    // The symbol whose interval holds target (0 <= target < total()), or -1 when no interval holds it.
     int find(std::int32_t target) const;
+    // As find, also giving the symbol's interval [cumulative, cumulative + count) from the same tree walk.
+    int find(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
     std::int32_t total() const { return total_; }
+    std::int32_t maxTotal() const { return maxTotal_; }
     int symbolCount() const { return symbolCount_; }
 
     // Position of a symbol and symbol at a position (for tests and diagnostics).
-    int positionOf(int symbol) const { return positionOf_[static_cast<std::size_t>(symbol)]; }
-    int symbolAt(int position) const { return symbolAt_[static_cast<std::size_t>(position)]; }
+    int positionOf(int symbol) const { return data_[2 * symbolCount_ + symbol]; }
+    int symbolAt(int position) const { return data_[3 * symbolCount_ + position]; }
 
 private:
-    void halve();
+    // data_ holds four arrays of symbolCount entries: counts and left sums by position, positionOf by symbol,
+    // symbolAt by position.
+    std::int32_t* counts() { return data_; }
+    const std::int32_t* counts() const { return data_; }
+    std::int32_t* leftSums() { return data_ + symbolCount_; }
+    const std::int32_t* leftSums() const { return data_ + symbolCount_; }
+    std::int32_t* positions() { return data_ + 2 * symbolCount_; }
+    std::int32_t* symbols() { return data_ + 3 * symbolCount_; }
+    const std::int32_t* symbols() const { return data_ + 3 * symbolCount_; }
+    void attachStorage();
+
+    // Halves every nonzero count (a count of 1 stays 1) and returns the new sum, wide for initialise's sake.
+    std::int64_t halveCounts();
+    void halve() { total_ = static_cast<std::int32_t>(halveCounts()); }
     void rebuildLeftSums();
     void sortPositions(int lo, int hi);
     void swapPositions(int a, int b);
@@ -36,10 +69,69 @@ private:
     std::int32_t total_ = 0;
     std::int32_t maxTotal_;
     int symbolCount_;
-    std::vector<std::int32_t> counts_;   // by position
-    std::vector<std::int32_t> leftSums_; // by position
-    std::vector<std::int32_t> positionOf_;
-    std::vector<std::int32_t> symbolAt_;
+    std::int32_t* data_ = nullptr; // inline_ or heap_
+    std::array<std::int32_t, 4 * kInlineSymbols> inline_{};
+    std::vector<std::int32_t> heap_;
 };
+
+// Kept in the header: the symbol coder calls it for every symbol it prices or codes.
+inline void FrequencyModel::update(int symbol)
+{
+    std::int32_t* const count = counts();
+    std::int32_t* const left = leftSums();
+    int i = positionOf(symbol);
+    const std::int32_t c = count[i];
+
+    // Promote the symbol to the first position of its count, so incrementing keeps the order.
+    if (i > 0 && count[i - 1] <= c) {
+        int j = 0;
+        if (count[0] != c) {
+            int hi = i;
+            while (j != hi) {
+                const int mid = (j + hi) / 2;
+                if (count[mid] > c)
+                    j = mid + 1;
+                else
+                    hi = mid;
+            }
+        }
+        std::int32_t* const position = positions();
+        std::int32_t* const symbolAtPosition = symbols();
+        const int displaced = symbolAtPosition[j];
+        symbolAtPosition[j] = symbol;
+        symbolAtPosition[i] = displaced;
+        position[symbol] = j;
+        position[displaced] = i;
+        i = j;
+    }
+
+    count[i] = c + 1;
+    ++total_;
+    for (int node = i; node != 0;) {
+        const int parent = (node - 1) / 2;
+        if (node & 1)
+            ++left[parent];
+        node = parent;
+    }
+    if (total_ >= maxTotal_) {
+        halve();
+        rebuildLeftSums();
+    }
+}
+
+inline std::int32_t FrequencyModel::cumulative(int symbol) const
+{
+    const std::int32_t* const count = counts();
+    const std::int32_t* const left = leftSums();
+    int k = positionOf(symbol);
+    std::int32_t sum = left[k];
+    while (k != 0) {
+        const int parent = (k - 1) / 2;
+        if ((k & 1) == 0)
+            sum += count[parent] + left[parent];
+        k = parent;
+    }
+    return sum;
+}
 
 } // namespace nubo

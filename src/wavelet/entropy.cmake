@@ -1,0 +1,11 @@
+# The entropy coding back end: bit streams, raw integer codes, the arithmetic coder, frequency models and the
+# layered symbol coder.
+nubo_library(nubo_entropy
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/bit_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/integer_codes.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/frequency_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/arith_coder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/symbol_cost.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/layered_symbol_coder.cpp
+  DEPENDS nubo_common)

@@ -1,0 +1,221 @@
+#include "wavelet/frequency_model.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace nubo {
+
+FrequencyModel::FrequencyModel(int symbolCount, int maxTotal) : maxTotal_(maxTotal), symbolCount_(symbolCount)
+{
+    if (symbolCount < 1) {
+        std::fputs("FrequencyModel: a model needs at least one symbol\n", stderr);
+        std::abort();
+    }
+    if (symbolCount_ > kInlineSymbols)
+        heap_.assign(4 * static_cast<std::size_t>(symbolCount_), 0);
+    attachStorage();
+    for (int i = 0; i < symbolCount_; ++i) {
+        positions()[i] = i;
+        symbols()[i] = i;
+    }
+}
+
+FrequencyModel::FrequencyModel(const FrequencyModel& other)
+    : total_(other.total_), maxTotal_(other.maxTotal_), symbolCount_(other.symbolCount_), inline_(other.inline_),
+      heap_(other.heap_)
+{
+    attachStorage();
+}
+
+FrequencyModel& FrequencyModel::operator=(const FrequencyModel& other)
+{
+    if (this != &other) {
+        total_ = other.total_;
+        maxTotal_ = other.maxTotal_;
+        symbolCount_ = other.symbolCount_;
+        inline_ = other.inline_;
+        heap_ = other.heap_;
+        attachStorage();
+    }
+    return *this;
+}
+
+FrequencyModel::FrequencyModel(FrequencyModel&& other) noexcept
+    : total_(other.total_), maxTotal_(other.maxTotal_), symbolCount_(other.symbolCount_), inline_(other.inline_),
+      heap_(std::move(other.heap_))
+{
+    attachStorage();
+    other.heap_.clear();
+    if (other.symbolCount_ > kInlineSymbols) { // its arrays are gone: leave it an empty one-symbol model
+        other.symbolCount_ = 1;
+        other.total_ = 0;
+        other.inline_.fill(0);
+    }
+    other.attachStorage();
+}
+
+FrequencyModel& FrequencyModel::operator=(FrequencyModel&& other) noexcept
+{
+    if (this != &other) {
+        total_ = other.total_;
+        maxTotal_ = other.maxTotal_;
+        symbolCount_ = other.symbolCount_;
+        inline_ = other.inline_;
+        heap_ = std::move(other.heap_);
+        attachStorage();
+        other.heap_.clear();
+        if (other.symbolCount_ > kInlineSymbols) {
+            other.symbolCount_ = 1;
+            other.total_ = 0;
+            other.inline_.fill(0);
+        }
+        other.attachStorage();
+    }
+    return *this;
+}
+
+void FrequencyModel::attachStorage()
+{
+    data_ = symbolCount_ > kInlineSymbols ? heap_.data() : inline_.data();
+}
+
+bool FrequencyModel::initialise(const std::int32_t* initialCounts)
+{
+    bool proper = true;
+    std::int32_t* const count = counts();
+    std::int64_t sum = 0; // a wide sum: the caller's counts may add up beyond 32 bits before halving
+    for (int i = 0; i < symbolCount_; ++i) {
+        std::int32_t c = initialCounts[i];
+        if (c < 0) {
+            c = 0;
+            proper = false;
+        }
+        count[i] = c;
+        sum += c;
+        positions()[i] = i;
+        symbols()[i] = i;
+    }
+
+    // Once every nonzero count is 1 halving changes nothing; stop there rather than loop.
+    while (sum >= maxTotal_) {
+        const std::int64_t halved = halveCounts();
+        if (halved == sum) {
+            proper = false;
+            break;
+        }
+        sum = halved;
+    }
+    total_ = static_cast<std::int32_t>(sum);
+
+    sortPositions(0, symbolCount_);
+    rebuildLeftSums();
+    return proper;
+}
+
+std::int64_t FrequencyModel::halveCounts()
+{
+    std::int32_t* const count = counts();
+    std::int64_t sum = 0;
+    for (int p = 0; p < symbolCount_; ++p) {
+        if (count[p] != 0) {
+            count[p] = count[p] / 2;
+            if (count[p] == 0)
+                count[p] = 1;
+        }
+        sum += count[p];
+    }
+    return sum;
+}
+
+void FrequencyModel::rebuildLeftSums()
+{
+    const std::int32_t* const count = counts();
+    std::int32_t* const left = leftSums();
+    for (int p = 0; p < symbolCount_; ++p)
+        left[p] = 0;
+    for (int v = symbolCount_ - 1; v >= 1; --v) {
+        for (int node = v; node != 0;) {
+            const int parent = (node - 1) / 2;
+            if (node & 1)
+                left[parent] += count[v];
+            node = parent;
+        }
+    }
+}
+
+void FrequencyModel::swapPositions(int a, int b)
+{
+    std::int32_t* const count = counts();
+    std::int32_t* const position = positions();
+    std::int32_t* const symbolAtPosition = symbols();
+    std::swap(count[a], count[b]);
+    std::swap(symbolAtPosition[a], symbolAtPosition[b]);
+    position[symbolAtPosition[a]] = a;
+    position[symbolAtPosition[b]] = b;
+}
+
+// Quicksort into non-increasing counts with the middle element as pivot. The exact sequence of swaps fixes the
+// order of equal counts, which the coded bytes depend on.
+void FrequencyModel::sortPositions(int lo, int hi)
+{
+    const std::int32_t* const count = counts();
+    while (hi - lo >= 2) {
+        bool ordered = true;
+        for (int i = lo; i + 1 < hi; ++i) {
+            if (count[i] < count[i + 1]) {
+                ordered = false;
+                break;
+            }
+        }
+        if (ordered)
+            return;
+
+        swapPositions(lo, (lo + hi) / 2);
+        int p = lo;
+        int end = hi;
+        while (p + 1 < end) {
+            if (count[p + 1] < count[p]) {
+                --end;
+                swapPositions(p + 1, end);
+            } else {
+                swapPositions(p, p + 1);
+                ++p;
+            }
+        }
+        sortPositions(lo, p);
+        lo = p + 1;
+    }
+}
+
+int FrequencyModel::find(std::int32_t target) const
+{
+    std::int32_t cumulativeCount = 0;
+    std::int32_t symbolCountHere = 0;
+    return find(target, cumulativeCount, symbolCountHere);
+}
+
+int FrequencyModel::find(std::int32_t target, std::int32_t& cumulativeCount, std::int32_t& symbolCountHere) const
+{
+    const std::int32_t* const count = counts();
+    const std::int32_t* const left = leftSums();
+    int node = 0;
+    std::int32_t base = 0;
+    while (node < symbolCount_) {
+        const std::int32_t below = base + left[node];
+        if (below <= target) {
+            base = below + count[node];
+            if (target < base) {
+                cumulativeCount = below;
+                symbolCountHere = count[node];
+                return symbols()[node];
+            }
+            node = 2 * node + 2;
+        } else {
+            node = 2 * node + 1;
+        }
+    }
+    return -1;
+}
+
+} // namespace nubo

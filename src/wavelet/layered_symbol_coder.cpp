@@ -1,0 +1,111 @@
+#include "wavelet/layered_symbol_coder.h"
+
+#include "wavelet/coder_streams.h"
+#include "wavelet/symbol_cost.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace nubo {
+
+namespace {
+
+constexpr int kSymbols = 3; // -1, 0, +1 as symbols 0, 1, 2
+
+[[noreturn]] void misuse(const char* what, int v, int layer, int context)
+{
+    std::fprintf(stderr, "LayeredSymbolCoder: %s (value %d, layer %d, context %d)\n", what, v, layer, context);
+    std::abort();
+}
+
+} // namespace
+
+LayeredSymbolCoder::LayeredSymbolCoder(int layerCount, bool signedContexts, int maxTotal)
+    : maxTotal_(maxTotal), signedContexts_(signedContexts), layerCount_(layerCount), costTable_(symbolCostTable())
+{
+    if (layerCount < 0 || layerCount > kMaxLayers) {
+        std::fprintf(stderr, "LayeredSymbolCoder: %d layers is outside 0..%d\n", layerCount, kMaxLayers);
+        std::abort();
+    }
+    int contexts = signedContexts ? 3 : 2;
+    int models = 0;
+    for (int layer = 0; layer < layerCount; ++layer) {
+        if (layer > 0)
+            contexts = signedContexts ? 2 * contexts + 1 : 2 * contexts;
+        contextCounts_.push_back(contexts);
+        contextOffsets_.push_back(signedContexts ? contexts / 2 : 0);
+        firstModel_.push_back(models);
+        models += contexts;
+    }
+    models_.assign(static_cast<std::size_t>(models), FrequencyModel(kSymbols, maxTotal));
+    reset();
+}
+
+void LayeredSymbolCoder::reset()
+{
+    // Every model starts as one of two prepared models; copying them is far cheaper than sorting each anew.
+    static constexpr std::int32_t kCentreCounts[kSymbols] = {1, 1, 1};
+    static constexpr std::int32_t kSignCounts[kSymbols] = {0, 1, 1};
+    FrequencyModel centre(kSymbols, maxTotal_);
+    centre.initialise(kCentreCounts);
+    FrequencyModel other(kSymbols, maxTotal_);
+    other.initialise(kSignCounts);
+
+    for (int layer = 0; layer < layerCount_; ++layer) {
+        const std::size_t l = static_cast<std::size_t>(layer);
+        const int first = firstModel_[l];
+        for (int index = 0; index < contextCounts_[l]; ++index) {
+            const bool isCentre = signedContexts_ && index == contextOffsets_[l];
+            models_[static_cast<std::size_t>(first + index)] = isCentre ? centre : other;
+        }
+    }
+}
+
+FrequencyModel& LayeredSymbolCoder::modelForWriting(int layer, int context)
+{
+    FrequencyModel* const m = model(layer, context);
+    if (m == nullptr)
+        misuse("context outside the coder", 0, layer, context);
+    return *m;
+}
+
+float LayeredSymbolCoder::write(EncoderStream* stream, int v, int update, int layer, int context)
+{
+    if (v < -1 || v > 1)
+        misuse("value outside -1..+1", v, layer, context);
+    FrequencyModel& m = modelForWriting(layer, context);
+    const int symbol = v + 1;
+    const std::int32_t count = m.count(symbol);
+    const std::int32_t total = m.total();
+    const float bits = symbolCost(costTable_, count, total);
+    if (stream != nullptr) {
+        if (count == 0)
+            misuse("value has no interval in its model", v, layer, context);
+        stream->arith.encode(count, m.cumulative(symbol), total);
+    }
+    if (update)
+        m.update(symbol);
+    return bits;
+}
+
+float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
+{
+    return write(nullptr, v, update, layer, context);
+}
+
+int LayeredSymbolCoder::read(DecoderStream& stream, int update, int layer, int context)
+{
+    FrequencyModel* const m = model(layer, context);
+    if (m == nullptr) {
+        stream.bits.fail("corrupt stream: symbol context outside its layer");
+        return 0;
+    }
+    const int symbol = stream.arithDecoder().decode(*m);
+    if (stream.bits.failed())
+        return 0;
+    if (update)
+        m->update(symbol);
+    return symbol - 1;
+}
+
+} // namespace nubo
