@@ -2,6 +2,7 @@
 
 #include "image/pixel_colour.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@ namespace nubo {
 class RasterImage {
 public:
     RasterImage() = default;
+    RasterImage(const RasterImage&) = default;
+    RasterImage& operator=(const RasterImage&) = default;
+    // A picture moved from is left empty, so its fields still agree with its (now absent) buffer.
+    RasterImage(RasterImage&& other) noexcept;
+    RasterImage& operator=(RasterImage&& other) noexcept;
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -47,7 +53,8 @@ public:
     bool crop(RasterImage& target, int left, int top, int right, int bottom) const;
 
     // Writes source with its top-left pixel at (left, top), overwriting only pixels whose three bytes are 0.
-    // Returns false and changes nothing when source does not lie inside this picture.
+    // Returns false and changes nothing when source does not lie inside this picture; an empty source changes
+    // nothing and succeeds.
     bool paste(const RasterImage& source, int left, int top);
 
     // Reads an uncompressed 24-bit Windows bitmap (bottom-up or top-down). On failure returns false, keeps a
@@ -63,6 +70,11 @@ public:
     std::vector<std::uint8_t> bitmapBytes() const;
 
 private:
+    // Offset of the first byte of (x, y), y from the top.
+    std::size_t byteOffset(int x, int y) const;
+    // Channel 0 blue, 1 green, 2 red.
+    std::vector<float> plane(int channel) const;
+
     std::vector<std::uint8_t> data_;
     int width_ = 0;
     int height_ = 0;

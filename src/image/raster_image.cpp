@@ -1,0 +1,168 @@
+#include "image/raster_image.h"
+
+#include "common/limits.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace nubo {
+
+namespace {
+
+constexpr int kBytesPerPixel = 3;
+
+// Plane value to byte, tested in this order: above 255, below 0, not a number, else rounded half up by truncating
+// v + 0.5 in double (so 254.5 -> 255 and 254.49 -> 254).
+std::uint8_t planeValueToByte(float v)
+{
+    if (v > 255.0f)
+        return 255;
+    if (v < 0.0f)
+        return 0;
+    if (std::isnan(v))
+        return 0;
+    return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(v) + 0.5));
+}
+
+} // namespace
+
+RasterImage::RasterImage(RasterImage&& other) noexcept
+    : data_(std::move(other.data_)), width_(other.width_), height_(other.height_)
+{
+    other.clear();
+}
+
+RasterImage& RasterImage::operator=(RasterImage&& other) noexcept
+{
+    if (this != &other) {
+        data_ = std::move(other.data_);
+        width_ = other.width_;
+        height_ = other.height_;
+        other.clear();
+    }
+    return *this;
+}
+
+bool RasterImage::allocate(int width, int height)
+{
+    clear();
+    if (!imageSizeAllowed(width, height))
+        return false;
+    data_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * kBytesPerPixel);
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+void RasterImage::fill(std::uint8_t value)
+{
+    std::fill(data_.begin(), data_.end(), value);
+}
+
+void RasterImage::clear()
+{
+    // Release the memory, not only the contents: a cleared picture holds no buffer.
+    std::vector<std::uint8_t>().swap(data_);
+    width_ = 0;
+    height_ = 0;
+}
+
+bool RasterImage::isValid() const
+{
+    return width_ >= 1 && height_ >= 1 && size() >= 1 && !data_.empty();
+}
+
+bool RasterImage::contains(int x, int y) const
+{
+    return size() >= 1 && x >= 0 && x < width_ && y >= 0 && y < height_;
+}
+
+PixelColour RasterImage::pixel(int x, int y) const
+{
+    const std::uint8_t* p = data_.data() + byteOffset(x, y);
+    return PixelColour{static_cast<float>(p[2]), static_cast<float>(p[1]), static_cast<float>(p[0])};
+}
+
+std::size_t RasterImage::byteOffset(int x, int y) const
+{
+    return (static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_ - y - 1) + static_cast<std::size_t>(x))
+        * kBytesPerPixel;
+}
+
+std::vector<float> RasterImage::plane(int channel) const
+{
+    const std::size_t pixels = data_.size() / kBytesPerPixel;
+    std::vector<float> values(pixels);
+    const std::uint8_t* p = data_.data() + channel;
+    for (std::size_t i = 0; i < pixels; ++i, p += kBytesPerPixel)
+        values[i] = static_cast<float>(*p);
+    return values;
+}
+
+std::vector<float> RasterImage::redPlane() const
+{
+    return plane(2);
+}
+
+std::vector<float> RasterImage::greenPlane() const
+{
+    return plane(1);
+}
+
+std::vector<float> RasterImage::bluePlane() const
+{
+    return plane(0);
+}
+
+bool RasterImage::fromPlanes(const float* red, const float* green, const float* blue, int width, int height)
+{
+    if (!allocate(width, height))
+        return false;
+    const std::size_t pixels = data_.size() / kBytesPerPixel;
+    std::uint8_t* p = data_.data();
+    for (std::size_t i = 0; i < pixels; ++i, p += kBytesPerPixel) {
+        p[0] = planeValueToByte(blue[i]);
+        p[1] = planeValueToByte(green[i]);
+        p[2] = planeValueToByte(red[i]);
+    }
+    return true;
+}
+
+bool RasterImage::crop(RasterImage& target, int left, int top, int right, int bottom) const
+{
+    if (left < 0 || top < 0 || right < left || bottom < top || right >= width_ || bottom >= height_)
+        return false;
+    RasterImage result;
+    if (!result.allocate(right - left + 1, bottom - top + 1))
+        return false;
+    // Bytes pass through unchanged, which is what gathering them into float planes and rounding back gives.
+    const std::size_t rowBytes = static_cast<std::size_t>(result.width_) * kBytesPerPixel;
+    for (int y = top; y <= bottom; ++y)
+        std::memcpy(result.data_.data() + result.byteOffset(0, y - top), data_.data() + byteOffset(left, y), rowBytes);
+    target = std::move(result);
+    return true;
+}
+
+bool RasterImage::paste(const RasterImage& source, int left, int top)
+{
+    if (source.data_.empty())
+        return true;
+    if (left < 0 || top < 0 || left > width_ - source.width_ || top > height_ - source.height_)
+        return false;
+    for (int y = 0; y < source.height_; ++y) {
+        const std::uint8_t* from = source.data_.data() + source.byteOffset(0, y);
+        std::uint8_t* to = data_.data() + byteOffset(left, top + y);
+        for (int x = 0; x < source.width_; ++x, from += kBytesPerPixel, to += kBytesPerPixel) {
+            // Only pure black pixels are free: the first paste that covers a pixel wins.
+            if (to[0] == 0 && to[1] == 0 && to[2] == 0) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace nubo
