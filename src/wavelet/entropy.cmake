@@ -9,3 +9,14 @@ nubo_library(nubo_entropy
     ${CMAKE_CURRENT_LIST_DIR}/symbol_cost.cpp
     ${CMAKE_CURRENT_LIST_DIR}/layered_symbol_coder.cpp
   DEPENDS nubo_common)
+
+nubo_tests(entropy_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/bit_stream_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/integer_codes_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/frequency_model_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/arith_coder_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/symbol_cost_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/layered_symbol_coder_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/entropy_robustness_test.cpp
+  DEPENDS nubo_entropy)

@@ -1,0 +1,78 @@
+#include "wavelet/bit_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nubo {
+namespace {
+
+// Bits fill each byte from its most significant end, and a byte is only appended once complete.
+TEST(BitOutputTest, PacksMostSignificantBitFirst)
+{
+    std::string bytes;
+    BitOutput output(bytes);
+    for (int bit : {1, 0, 1, 1, 0, 0, 1})
+        output.putBit(bit);
+    EXPECT_TRUE(bytes.empty());
+    output.putBit(0);
+    ASSERT_EQ(bytes.size(), 1u);
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[0]), 0xB2);
+}
+
+// Padding completes only a partial byte, with zeros; on a byte boundary it adds nothing.
+TEST(BitOutputTest, PadsPartialByteWithZeros)
+{
+    std::string bytes;
+    BitOutput output(bytes);
+    output.padToByte();
+    EXPECT_TRUE(bytes.empty());
+    output.putBit(1);
+    output.putBit(1);
+    output.padToByte();
+    ASSERT_EQ(bytes.size(), 1u);
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[0]), 0xC0);
+    output.padToByte();
+    EXPECT_EQ(bytes.size(), 1u);
+}
+
+// Reading gives back the written bits in order, then zeros past the end without reading outside the buffer.
+TEST(BitInputTest, ReadsBitsThenZerosPastTheEnd)
+{
+    const std::vector<std::uint8_t> bytes = {0xA5, 0xFF};
+    BitInput input(bytes.data(), bytes.size());
+    std::string bits;
+    for (int i = 0; i < 16; ++i)
+        bits += static_cast<char>('0' + input.getBit());
+    EXPECT_EQ(bits, "1010010111111111");
+    EXPECT_FALSE(input.pastEnd());
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(input.getBit(), 0);
+    EXPECT_TRUE(input.pastEnd());
+    EXPECT_FALSE(input.failed());
+}
+
+// An empty buffer (even a null one) is a stream of zeros.
+TEST(BitInputTest, EmptyInputReadsZeros)
+{
+    BitInput input(nullptr, 0);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(input.getBit(), 0);
+    EXPECT_TRUE(input.pastEnd());
+}
+
+// The first failure reason is kept; later ones do not overwrite it.
+TEST(BitInputTest, FailureIsStickyAndKeepsFirstReason)
+{
+    BitInput input(nullptr, 0);
+    EXPECT_FALSE(input.failed());
+    input.fail("first");
+    input.fail("second");
+    EXPECT_TRUE(input.failed());
+    EXPECT_EQ(input.failure(), "first");
+}
+
+} // namespace
+} // namespace nubo
