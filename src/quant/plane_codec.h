@@ -5,16 +5,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace nubo {
 
 class RegionSet;
+class Wavelet;
 
 // The wavelet coder of one float plane, with its fixed parameters (cdf97, model total 512, squared error, unit
 // weights, 4 fraction bits, 10 precisions, minimum step 0.05, 4 header bytes per subband). The budget is
-// width * height / ratio bytes. The allocation report and any transform diagnostics go to `diagnostics`, written
-// in one piece when the call ends. The returned string is the plane's code stream.
+// width * height / ratio bytes (a ratio below 1 counts as 1). The allocation report and any transform
+// diagnostics go to `diagnostics`, written in one piece when the call ends. The returned string is the plane's
+// code stream; it is empty, with an error line on `diagnostics`, for a plane or stage count the coder refuses
+// (a size outside the picture limits, stages outside 1 ... 16).
 std::string encodePlane(const FloatImage& plane, int ratio, int stages,
                         DiagnosticSink& diagnostics = standardOutputSink());
 
@@ -24,8 +28,26 @@ std::string encodeMaskedPlane(const FloatImage& plane, int ratio, const RegionSe
 
 // Decodes a code stream made with the same number of stages. Reads only the `length` bytes given (bits past the
 // end read as 0). Returns false, with a one-line reason when `reason` is given, for a stream that cannot be a
-// plane (absurd size, a gamma prefix longer than 31 bits, a symbol the models cannot produce).
+// plane (absurd size, a gamma prefix longer than 31 bits, a symbol the models cannot produce, a precision above
+// the largest) or that ends before its last symbol.
 bool decodePlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane,
                  std::string* reason = nullptr);
+
+// The full-parameter forms. `weights` holds one distortion weight per subband (3 * stages + 1); the layer bits
+// are aimed at budgetBytes - 4 * subbands bytes. precisionCount is 1 ... 16, fractionBits 0 ... 24.
+std::string encodePlaneToBudget(const FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
+                                float errorExponent, std::span<const float> weights, int fractionBits,
+                                int budgetBytes, int precisionCount, float minimumStep,
+                                DiagnosticSink& diagnostics = standardOutputSink());
+
+std::string encodeMaskedPlaneToBudget(const FloatImage& plane, const Wavelet& wavelet, int stages,
+                                      int modelTotalLimit, float errorExponent, std::span<const float> weights,
+                                      int fractionBits, int budgetBytes, int precisionCount, float minimumStep,
+                                      const RegionSet& mask, DiagnosticSink& diagnostics = standardOutputSink());
+
+// On success `plane` holds the decoded plane, sized from the stream; on failure it is left unchanged.
+bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
+                               int fractionBits, const std::uint8_t* bytes, std::size_t length,
+                               int precisionCount, std::string* reason = nullptr);
 
 } // namespace nubo

@@ -1,0 +1,31 @@
+#include "quant/coefficient_set.h"
+
+#include "quant/quantizer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace nubo {
+
+void CoefficientSet::computeRateDistortion(int precisionCount, float minimumStep)
+{
+    precisionCount_ = std::max(precisionCount, 0);
+    rates_.assign(static_cast<std::size_t>(precisionCount_), 0.0f);
+    distortions_.assign(static_cast<std::size_t>(precisionCount_), 0.0f);
+    quantizer_->analyze(data_, count_);
+    for (int p = 0; p < precisionCount_; ++p)
+        quantizer_->rateDistortion(p, minimumStep, rates_[static_cast<std::size_t>(p)],
+                                   distortions_[static_cast<std::size_t>(p)]);
+}
+
+void CoefficientSet::setTables(std::vector<float> rates, std::vector<float> distortions)
+{
+    const std::size_t n = std::min(rates.size(), distortions.size());
+    rates.resize(n);
+    distortions.resize(n);
+    rates_ = std::move(rates);
+    distortions_ = std::move(distortions);
+    precisionCount_ = static_cast<int>(n);
+}
+
+} // namespace nubo

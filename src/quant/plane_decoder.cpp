@@ -1,0 +1,104 @@
+#include "quant/plane_codec.h"
+
+#include "common/limits.h"
+#include "quant/layered_quantizer.h"
+#include "wavelet/coder_streams.h"
+#include "wavelet/filters.h"
+#include "wavelet/integer_codes.h"
+#include "wavelet/layered_symbol_coder.h"
+#include "wavelet/wavelet.h"
+#include "wavelet/wavelet_transform.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace nubo {
+
+namespace {
+
+constexpr int kMaxFractionBits = 24;
+
+// The coder objects of one subband on the decoding side (no metric).
+struct SubbandDecoder {
+    std::unique_ptr<LayeredSymbolCoder> symbolCoder;
+    std::unique_ptr<LayeredQuantizer> quantizer;
+    int precision = 0;
+};
+
+bool refuse(std::string* reason, std::string text)
+{
+    if (reason != nullptr)
+        *reason = std::move(text);
+    return false;
+}
+
+} // namespace
+
+bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
+                               int fractionBits, const std::uint8_t* bytes, std::size_t length,
+                               int precisionCount, std::string* reason)
+{
+    if (stages < kMinStages || stages > kMaxStages)
+        return refuse(reason, formatText("unsupported number of wavelet stages: %d", stages));
+    if (precisionCount < 1 || precisionCount > LayeredSymbolCoder::kMaxLayers)
+        return refuse(reason, formatText("unsupported precision count: %d", precisionCount));
+    if (fractionBits < 0 || fractionBits > kMaxFractionBits)
+        return refuse(reason, formatText("unsupported fraction bits: %d", fractionBits));
+    if (bytes == nullptr)
+        length = 0;
+
+    DecoderStream stream(bytes, length);
+    const std::int32_t width = readGamma(stream.bits);
+    const std::int32_t height = readGamma(stream.bits);
+    if (stream.bits.failed())
+        return refuse(reason, "corrupt stream: plane size: " + stream.bits.failure());
+    if (stream.bits.pastEnd())
+        return refuse(reason, "truncated stream: the plane size is incomplete");
+    // Refused before anything of that size is allocated.
+    if (!imageSizeAllowed(width, height))
+        return refuse(reason, formatText("absurd plane size %d by %d", width, height));
+
+    WaveletTransform transform(wavelet, width, height, stages, -1);
+    if (!transform.valid())
+        return refuse(reason, formatText("cannot hold a plane of size %d by %d", width, height));
+    const int n = transform.subbandCount();
+
+    std::vector<SubbandDecoder> subbands(static_cast<std::size_t>(n));
+    for (int b = 0; b < n; ++b) {
+        SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
+        const bool highPass = b != 0;
+        s.symbolCoder = std::make_unique<LayeredSymbolCoder>(precisionCount, highPass, modelTotalLimit);
+        s.quantizer = std::make_unique<LayeredQuantizer>(*s.symbolCoder, fractionBits, highPass, precisionCount,
+                                                         nullptr);
+    }
+
+    for (int b = 0; b < n; ++b) {
+        SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
+        if (!s.quantizer->readHeader(stream, s.precision))
+            return refuse(reason, formatText("corrupt stream: header of subband %d: ", b) + stream.bits.failure());
+    }
+    for (int b = 0; b < n; ++b) {
+        SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
+        s.quantizer->prepareDecode(transform.subbandData(b), transform.subbandSize(b));
+        if (!s.quantizer->decode(stream, s.precision))
+            return refuse(reason, formatText("corrupt stream: layers of subband %d: ", b) + stream.bits.failure());
+    }
+    // A whole stream holds every bit its decoder reads; a shorter one had to be padded with zeros.
+    if (stream.bits.pastEnd())
+        return refuse(reason, "truncated stream: it ends before its last symbol");
+
+    FloatImage decoded;
+    if (!transform.invert(decoded))
+        return refuse(reason, formatText("cannot rebuild a plane of size %d by %d", width, height));
+    plane = std::move(decoded);
+    return true;
+}
+
+bool decodePlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane, std::string* reason)
+{
+    const Wavelet wavelet(cdf97());
+    return decodePlaneWithParameters(plane, wavelet, stages, 512, 4, bytes, length, 10, reason);
+}
+
+} // namespace nubo
