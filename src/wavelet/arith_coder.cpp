@@ -27,9 +27,10 @@ void ArithEncoder::encode(std::int32_t count, std::int32_t cumulative, std::int3
                      static_cast<int>(cumulative + count), static_cast<int>(total));
         std::abort();
     }
+    const Reciprocal& divisor = reciprocals_[total];
     const std::int32_t range = high_ - low_ + 1;
-    high_ = low_ + (range * (cumulative + count)) / total - 1;
-    low_ = low_ + (range * cumulative) / total;
+    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
+    low_ = low_ + divideExactly(range * cumulative, divisor);
     for (;;) {
         if (high_ < kHalf) {
             outputBit(0);
@@ -63,7 +64,7 @@ void ArithEncoder::finish()
     output_.padToByte();
 }
 
-ArithDecoder::ArithDecoder(BitInput& input) : input_(input)
+ArithDecoder::ArithDecoder(BitInput& input) : input_(input), reciprocals_(reciprocalTable())
 {
     for (int i = 0; i < 16; ++i)
         value_ = 2 * value_ + input_.getBit();
@@ -76,6 +77,7 @@ int ArithDecoder::decode(const FrequencyModel& model)
         input_.fail("corrupt stream: symbol model cannot be decoded");
         return 0;
     }
+    const Reciprocal& divisor = reciprocals_[total];
     const std::int32_t range = high_ - low_ + 1;
     const std::int32_t target = ((value_ - low_ + 1) * total - 1) / range;
     std::int32_t cumulative = 0;
@@ -85,8 +87,8 @@ int ArithDecoder::decode(const FrequencyModel& model)
         input_.fail("corrupt stream: arithmetic code outside every symbol");
         return 0;
     }
-    high_ = low_ + (range * (cumulative + count)) / total - 1;
-    low_ = low_ + (range * cumulative) / total;
+    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
+    low_ = low_ + divideExactly(range * cumulative, divisor);
     for (;;) {
         if (high_ >= kHalf) {
             if (low_ >= kHalf) {

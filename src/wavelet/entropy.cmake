@@ -5,6 +5,7 @@ nubo_library(nubo_entropy
     ${CMAKE_CURRENT_LIST_DIR}/bit_stream.cpp
     ${CMAKE_CURRENT_LIST_DIR}/integer_codes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/frequency_model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/exact_division.cpp
     ${CMAKE_CURRENT_LIST_DIR}/arith_coder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/symbol_cost.cpp
     ${CMAKE_CURRENT_LIST_DIR}/layered_symbol_coder.cpp
@@ -15,8 +16,13 @@ nubo_tests(entropy_tests
     ${CMAKE_CURRENT_LIST_DIR}/bit_stream_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/integer_codes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/frequency_model_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/exact_division_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/arith_coder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/symbol_cost_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/layered_symbol_coder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/entropy_robustness_test.cpp
+  DEPENDS nubo_entropy)
+
+nubo_benchmark(entropy_bench
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/layered_symbol_coder_bench.cpp
   DEPENDS nubo_entropy)

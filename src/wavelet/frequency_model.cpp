@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace nubo {
@@ -12,72 +14,87 @@ FrequencyModel::FrequencyModel(int symbolCount, int maxTotal) : maxTotal_(maxTot
         std::fputs("FrequencyModel: a model needs at least one symbol\n", stderr);
         std::abort();
     }
-    if (symbolCount_ > kInlineSymbols)
-        heap_.assign(4 * static_cast<std::size_t>(symbolCount_), 0);
-    attachStorage();
+    if (isInline())
+        std::fill(std::begin(storage_.inlined), std::end(storage_.inlined), 0);
+    else
+        storage_.heap = new std::int32_t[4 * static_cast<std::size_t>(symbolCount_)]();
     for (int i = 0; i < symbolCount_; ++i) {
         positions()[i] = i;
         symbols()[i] = i;
     }
 }
 
-FrequencyModel::FrequencyModel(const FrequencyModel& other)
-    : total_(other.total_), maxTotal_(other.maxTotal_), symbolCount_(other.symbolCount_), inline_(other.inline_),
-      heap_(other.heap_)
+FrequencyModel::FrequencyModel(const FrequencyModel& other) : maxTotal_(other.maxTotal_), symbolCount_(1)
 {
-    attachStorage();
+    copyFrom(other);
 }
 
 FrequencyModel& FrequencyModel::operator=(const FrequencyModel& other)
 {
-    if (this != &other) {
-        total_ = other.total_;
-        maxTotal_ = other.maxTotal_;
-        symbolCount_ = other.symbolCount_;
-        inline_ = other.inline_;
-        heap_ = other.heap_;
-        attachStorage();
-    }
+    if (this != &other)
+        copyFrom(other);
     return *this;
 }
 
-FrequencyModel::FrequencyModel(FrequencyModel&& other) noexcept
-    : total_(other.total_), maxTotal_(other.maxTotal_), symbolCount_(other.symbolCount_), inline_(other.inline_),
-      heap_(std::move(other.heap_))
+FrequencyModel::FrequencyModel(FrequencyModel&& other) noexcept : maxTotal_(other.maxTotal_), symbolCount_(1)
 {
-    attachStorage();
-    other.heap_.clear();
-    if (other.symbolCount_ > kInlineSymbols) { // its arrays are gone: leave it an empty one-symbol model
-        other.symbolCount_ = 1;
-        other.total_ = 0;
-        other.inline_.fill(0);
-    }
-    other.attachStorage();
+    takeFrom(other);
 }
 
 FrequencyModel& FrequencyModel::operator=(FrequencyModel&& other) noexcept
 {
     if (this != &other) {
-        total_ = other.total_;
-        maxTotal_ = other.maxTotal_;
-        symbolCount_ = other.symbolCount_;
-        inline_ = other.inline_;
-        heap_ = std::move(other.heap_);
-        attachStorage();
-        other.heap_.clear();
-        if (other.symbolCount_ > kInlineSymbols) {
-            other.symbolCount_ = 1;
-            other.total_ = 0;
-            other.inline_.fill(0);
-        }
-        other.attachStorage();
+        release();
+        takeFrom(other);
     }
     return *this;
 }
 
-void FrequencyModel::attachStorage()
+FrequencyModel::~FrequencyModel()
 {
-    data_ = symbolCount_ > kInlineSymbols ? heap_.data() : inline_.data();
+    release();
+}
+
+void FrequencyModel::release()
+{
+    if (!isInline())
+        delete[] storage_.heap;
+    symbolCount_ = 1;
+    total_ = 0;
+    std::fill(std::begin(storage_.inlined), std::end(storage_.inlined), 0);
+}
+
+// Reuses this model's heap storage when the sizes match, and frees it when it is no longer needed.
+void FrequencyModel::copyFrom(const FrequencyModel& other)
+{
+    if (other.isInline()) {
+        if (!isInline())
+            delete[] storage_.heap;
+        storage_ = other.storage_;
+    } else {
+        const std::size_t entries = 4 * static_cast<std::size_t>(other.symbolCount_);
+        if (isInline() || symbolCount_ != other.symbolCount_) {
+            std::int32_t* const heap = new std::int32_t[entries];
+            release();
+            storage_.heap = heap;
+        }
+        std::copy(other.storage_.heap, other.storage_.heap + entries, storage_.heap);
+    }
+    symbolCount_ = other.symbolCount_;
+    total_ = other.total_;
+    maxTotal_ = other.maxTotal_;
+}
+
+// Expects this model's own storage released; leaves `other` an empty one-symbol model.
+void FrequencyModel::takeFrom(FrequencyModel& other)
+{
+    storage_ = other.storage_;
+    symbolCount_ = other.symbolCount_;
+    total_ = other.total_;
+    maxTotal_ = other.maxTotal_;
+    other.symbolCount_ = 1; // its heap storage, if any, now belongs to this model
+    other.total_ = 0;
+    std::fill(std::begin(other.storage_.inlined), std::end(other.storage_.inlined), 0);
 }
 
 bool FrequencyModel::initialise(const std::int32_t* initialCounts)
@@ -186,36 +203,6 @@ void FrequencyModel::sortPositions(int lo, int hi)
         sortPositions(lo, p);
         lo = p + 1;
     }
-}
-
-int FrequencyModel::find(std::int32_t target) const
-{
-    std::int32_t cumulativeCount = 0;
-    std::int32_t symbolCountHere = 0;
-    return find(target, cumulativeCount, symbolCountHere);
-}
-
-int FrequencyModel::find(std::int32_t target, std::int32_t& cumulativeCount, std::int32_t& symbolCountHere) const
-{
-    const std::int32_t* const count = counts();
-    const std::int32_t* const left = leftSums();
-    int node = 0;
-    std::int32_t base = 0;
-    while (node < symbolCount_) {
-        const std::int32_t below = base + left[node];
-        if (below <= target) {
-            base = below + count[node];
-            if (target < base) {
-                cumulativeCount = below;
-                symbolCountHere = count[node];
-                return symbols()[node];
-            }
-            node = 2 * node + 2;
-        } else {
-            node = 2 * node + 1;
-        }
-    }
-    return -1;
 }
 
 } // namespace nubo

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace nubo {
 
@@ -11,11 +9,11 @@ namespace nubo {
 // from a binary tree over the positions (heap order; leftSums[p] is the sum of p's left subtree), so cumulative,
 // find and update take logarithmic time and frequent symbols sit near the root.
 //
-// Models of up to kInlineSymbols symbols (the coder's 3-symbol models) keep their arrays inside the object, so
-// thousands of them sit in one block and copying one is a plain copy of a few bytes.
-class FrequencyModel {
+// Models of up to kInlineSymbols symbols (the coder's 3-symbol models) keep their arrays inside the object, one
+// cache line each, so thousands of them sit in one block and copying one is a plain copy of a few bytes.
+class alignas(64) FrequencyModel {
 public:
-    static constexpr int kInlineSymbols = 4;
+    static constexpr int kInlineSymbols = 3;
 
     // All counts and the total 0, positions in symbol order. symbolCount must be at least 1.
     FrequencyModel(int symbolCount, int maxTotal);
@@ -23,7 +21,7 @@ public:
     FrequencyModel& operator=(const FrequencyModel& other);
     FrequencyModel(FrequencyModel&& other) noexcept;
     FrequencyModel& operator=(FrequencyModel&& other) noexcept;
-    ~FrequencyModel() = default;
+    ~FrequencyModel();
 
     // Position i gets symbol i with count counts[i]; halves while total >= maxTotal, then sorts and rebuilds.
     // Returns false when the counts cannot make a proper model: a negative count (taken as 0), or at least
@@ -34,7 +32,11 @@ public:
     void update(int symbol);
 
     std::int32_t cumulative(int symbol) const;
-    std::int32_t count(int symbol) const { return counts()[positionOf(symbol)]; }
+    std::int32_t count(int symbol) const
+    {
+        const std::int32_t* const d = data();
+        return d[d[2 * symbolCount_ + symbol]];
+    }
     // The symbol whose interval holds target (0 <= target < total()), or -1 when no interval holds it.
     int find(std::int32_t target) const;
     // As find, also giving the symbol's interval [cumulative, cumulative + count) from the same tree walk.
@@ -44,20 +46,25 @@ public:
     int symbolCount() const { return symbolCount_; }
 
     // Position of a symbol and symbol at a position (for tests and diagnostics).
-    int positionOf(int symbol) const { return data_[2 * symbolCount_ + symbol]; }
-    int symbolAt(int position) const { return data_[3 * symbolCount_ + position]; }
+    int positionOf(int symbol) const { return data()[2 * symbolCount_ + symbol]; }
+    int symbolAt(int position) const { return data()[3 * symbolCount_ + position]; }
 
 private:
-    // data_ holds four arrays of symbolCount entries: counts and left sums by position, positionOf by symbol,
-    // symbolAt by position.
-    std::int32_t* counts() { return data_; }
-    const std::int32_t* counts() const { return data_; }
-    std::int32_t* leftSums() { return data_ + symbolCount_; }
-    const std::int32_t* leftSums() const { return data_ + symbolCount_; }
-    std::int32_t* positions() { return data_ + 2 * symbolCount_; }
-    std::int32_t* symbols() { return data_ + 3 * symbolCount_; }
-    const std::int32_t* symbols() const { return data_ + 3 * symbolCount_; }
-    void attachStorage();
+    // The storage holds four arrays of symbolCount entries: counts and left sums by position, positionOf by
+    // symbol, symbolAt by position.
+    bool isInline() const { return symbolCount_ <= kInlineSymbols; }
+    std::int32_t* data() { return isInline() ? storage_.inlined : storage_.heap; }
+    const std::int32_t* data() const { return isInline() ? storage_.inlined : storage_.heap; }
+    std::int32_t* counts() { return data(); }
+    const std::int32_t* counts() const { return data(); }
+    std::int32_t* leftSums() { return data() + symbolCount_; }
+    const std::int32_t* leftSums() const { return data() + symbolCount_; }
+    std::int32_t* positions() { return data() + 2 * symbolCount_; }
+    std::int32_t* symbols() { return data() + 3 * symbolCount_; }
+    const std::int32_t* symbols() const { return data() + 3 * symbolCount_; }
+    void copyFrom(const FrequencyModel& other);
+    void takeFrom(FrequencyModel& other);
+    void release();
 
     // Halves every nonzero count (a count of 1 stays 1) and returns the new sum, wide for initialise's sake.
     std::int64_t halveCounts();
@@ -66,20 +73,25 @@ private:
     void sortPositions(int lo, int hi);
     void swapPositions(int a, int b);
 
+    union Storage {
+        std::int32_t inlined[4 * kInlineSymbols];
+        std::int32_t* heap; // 4 * symbolCount entries, owned
+    };
+
+    Storage storage_;
     std::int32_t total_ = 0;
     std::int32_t maxTotal_;
     int symbolCount_;
-    std::int32_t* data_ = nullptr; // inline_ or heap_
-    std::array<std::int32_t, 4 * kInlineSymbols> inline_{};
-    std::vector<std::int32_t> heap_;
 };
 
 // Kept in the header: the symbol coder calls it for every symbol it prices or codes.
 inline void FrequencyModel::update(int symbol)
 {
     std::int32_t* const count = counts();
-    std::int32_t* const left = leftSums();
-    int i = positionOf(symbol);
+    std::int32_t* const left = count + symbolCount_;
+    std::int32_t* const position = left + symbolCount_;
+    std::int32_t* const symbolAtPosition = position + symbolCount_;
+    int i = position[symbol];
     const std::int32_t c = count[i];
 
     // Promote the symbol to the first position of its count, so incrementing keeps the order.
@@ -95,8 +107,6 @@ inline void FrequencyModel::update(int symbol)
                     hi = mid;
             }
         }
-        std::int32_t* const position = positions();
-        std::int32_t* const symbolAtPosition = symbols();
         const int displaced = symbolAtPosition[j];
         symbolAtPosition[j] = symbol;
         symbolAtPosition[i] = displaced;
@@ -122,8 +132,8 @@ inline void FrequencyModel::update(int symbol)
 inline std::int32_t FrequencyModel::cumulative(int symbol) const
 {
     const std::int32_t* const count = counts();
-    const std::int32_t* const left = leftSums();
-    int k = positionOf(symbol);
+    const std::int32_t* const left = count + symbolCount_;
+    int k = left[symbolCount_ + symbol];
     std::int32_t sum = left[k];
     while (k != 0) {
         const int parent = (k - 1) / 2;
@@ -132,6 +142,38 @@ inline std::int32_t FrequencyModel::cumulative(int symbol) const
         k = parent;
     }
     return sum;
+}
+
+inline int FrequencyModel::find(std::int32_t target) const
+{
+    std::int32_t cumulativeCount = 0;
+    std::int32_t symbolCountHere = 0;
+    return find(target, cumulativeCount, symbolCountHere);
+}
+
+// In-order walk of the tree: the left subtree's symbols lie below a node's interval, the right subtree's above.
+inline int FrequencyModel::find(std::int32_t target, std::int32_t& cumulativeCount,
+                                std::int32_t& symbolCountHere) const
+{
+    const std::int32_t* const count = counts();
+    const std::int32_t* const left = count + symbolCount_;
+    int node = 0;
+    std::int32_t base = 0;
+    while (node < symbolCount_) {
+        const std::int32_t below = base + left[node];
+        if (below <= target) {
+            base = below + count[node];
+            if (target < base) {
+                cumulativeCount = below;
+                symbolCountHere = count[node];
+                return left[2 * symbolCount_ + node]; // symbolAt
+            }
+            node = 2 * node + 2;
+        } else {
+            node = 2 * node + 1;
+        }
+    }
+    return -1;
 }
 
 } // namespace nubo

@@ -32,9 +32,7 @@ LayeredSymbolCoder::LayeredSymbolCoder(int layerCount, bool signedContexts, int 
     for (int layer = 0; layer < layerCount; ++layer) {
         if (layer > 0)
             contexts = signedContexts ? 2 * contexts + 1 : 2 * contexts;
-        contextCounts_.push_back(contexts);
-        contextOffsets_.push_back(signedContexts ? contexts / 2 : 0);
-        firstModel_.push_back(models);
+        layers_.push_back({contexts, signedContexts ? contexts / 2 : 0, models});
         models += contexts;
     }
     models_.assign(static_cast<std::size_t>(models), FrequencyModel(kSymbols, maxTotal));
@@ -51,12 +49,10 @@ void LayeredSymbolCoder::reset()
     FrequencyModel other(kSymbols, maxTotal_);
     other.initialise(kSignCounts);
 
-    for (int layer = 0; layer < layerCount_; ++layer) {
-        const std::size_t l = static_cast<std::size_t>(layer);
-        const int first = firstModel_[l];
-        for (int index = 0; index < contextCounts_[l]; ++index) {
-            const bool isCentre = signedContexts_ && index == contextOffsets_[l];
-            models_[static_cast<std::size_t>(first + index)] = isCentre ? centre : other;
+    for (const Layer& layer : layers_) {
+        for (int index = 0; index < layer.contextCount; ++index) {
+            const bool isCentre = signedContexts_ && index == layer.contextOffset;
+            models_[static_cast<std::size_t>(layer.firstModel + index)] = isCentre ? centre : other;
         }
     }
 }

@@ -30,29 +30,34 @@ public:
     void reset() override;
 
     int layerCount() const { return layerCount_; }
-    int contextCount(int layer) const { return contextCounts_[static_cast<std::size_t>(layer)]; }
+    int contextCount(int layer) const { return layers_[static_cast<std::size_t>(layer)].contextCount; }
 
 private:
+    struct Layer {
+        int contextCount;
+        int contextOffset; // added to a context to give its model index: contextCount / 2 when signed, else 0
+        int firstModel;    // index in models_ of the layer's model index 0
+    };
+
     // Model for (layer, context), or none when the context lies outside the layer (damaged input on decoding).
+    // Constant time: the quantiser selects a model for every symbol it prices.
     FrequencyModel* model(int layer, int context)
     {
         if (static_cast<unsigned>(layer) >= static_cast<unsigned>(layerCount_))
             return nullptr;
-        const std::size_t l = static_cast<std::size_t>(layer);
-        const int index = context + contextOffsets_[l];
-        if (static_cast<unsigned>(index) >= static_cast<unsigned>(contextCounts_[l]))
+        const Layer& l = layers_[static_cast<std::size_t>(layer)];
+        const int index = context + l.contextOffset;
+        if (static_cast<unsigned>(index) >= static_cast<unsigned>(l.contextCount))
             return nullptr;
-        return &models_[static_cast<std::size_t>(firstModel_[l] + index)];
+        return &models_[static_cast<std::size_t>(l.firstModel + index)];
     }
     FrequencyModel& modelForWriting(int layer, int context);
 
     int maxTotal_;
     bool signedContexts_;
     int layerCount_;
-    std::vector<int> contextCounts_;
-    std::vector<int> contextOffsets_;    // per layer: contextCount / 2 when signed, else 0
-    std::vector<int> firstModel_;        // per layer: index of its context-index-0 model in models_
-    std::vector<FrequencyModel> models_; // all layers, one block
+    std::vector<Layer> layers_;
+    std::vector<FrequencyModel> models_; // all layers in one block, layer by layer
     const float* costTable_;
 };
 
