@@ -16,8 +16,8 @@ WaveletTransform::WaveletTransform(const Wavelet& wavelet, const FloatImage& sou
     if (!sourceWhole || !buildBandTable(source.width, source.height, steps))
         return;
     try {
-        std::vector<float> plane(source.data.size());
-        wavelet.transform2d(source.data.data(), plane.data(), width_, height_, steps_, symmetric_, diagnostics);
+        std::vector<float> plane(source.data);
+        wavelet.transform2d(plane.data(), plane.data(), width_, height_, steps_, symmetric_, diagnostics);
         splitIntoBands(plane.data());
     } catch (const std::bad_alloc&) {
         subbands_.clear();
