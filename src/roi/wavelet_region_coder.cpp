@@ -1,0 +1,196 @@
+#include "roi/wavelet_region_coder.h"
+
+#include "quant/plane_codec.h"
+#include "roi/stream_fields.h"
+#include "wavelet/bit_stream.h"
+#include "wavelet/float_image.h"
+#include "wavelet/integer_codes.h"
+
+#include <future>
+#include <istream>
+#include <ostream>
+
+namespace nubo {
+
+namespace {
+
+enum class Channel { Red, Green, Blue };
+
+bool fail(std::string* reason, std::string text)
+{
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
+FloatImage planeOf(const RasterImage& image, Channel channel)
+{
+    FloatImage plane;
+    plane.width = image.width();
+    plane.height = image.height();
+    switch (channel) {
+    case Channel::Red: plane.data = image.redPlane(); break;
+    case Channel::Green: plane.data = image.greenPlane(); break;
+    case Channel::Blue: plane.data = image.bluePlane(); break;
+    }
+    return plane;
+}
+
+// Plane coding runs on its own thread where the system allows it, inline otherwise; the bytes are the same.
+template <typename Work>
+auto runConcurrently(Work work)
+{
+    return std::async(std::launch::async | std::launch::deferred, std::move(work));
+}
+
+const char* channelName(int index)
+{
+    static const char* const names[] = {"red", "green", "blue"};
+    return names[index];
+}
+
+} // namespace
+
+bool encodeWaveletRegion(const RasterImage& image, std::ostream& out, int ratio, int stages, const RegionSet* mask,
+                         DiagnosticSink& diagnostics, std::string* reason)
+{
+    // Each plane keeps its diagnostics to itself, so the caller sees them whole and in coding order however the
+    // threads interleave.
+    StringSink sinks[3]; // blue, red, green: the coding order
+    const Channel order[3] = {Channel::Blue, Channel::Red, Channel::Green};
+    std::future<std::string> coded[3];
+    for (int i = 0; i < 3; ++i) {
+        coded[i] = runConcurrently([&image, &sinks, channel = order[i], i, ratio, stages, mask] {
+            const FloatImage plane = planeOf(image, channel);
+            return mask ? encodeMaskedPlane(plane, ratio, *mask, stages, sinks[i])
+                        : encodePlane(plane, ratio, stages, sinks[i]);
+        });
+    }
+    const std::string blue = coded[0].get();
+    const std::string red = coded[1].get();
+    const std::string green = coded[2].get();
+    for (const StringSink& sink : sinks) {
+        const std::string text = sink.text();
+        if (!text.empty())
+            diagnostics.write(text);
+    }
+    // The plane coder answers a plane it refuses (a size or stage count outside its limits) with no stream.
+    if (blue.empty() || red.empty() || green.empty())
+        return fail(reason, formatText("the wavelet coder refused a %d x %d picture with %d stages", image.width(),
+                                       image.height(), stages));
+
+    writeField(out, static_cast<std::int64_t>(red.size()));
+    writeField(out, static_cast<std::int64_t>(green.size()));
+    writeField(out, static_cast<std::int64_t>(blue.size()));
+    out.write(red.data(), static_cast<std::streamsize>(red.size()));
+    out.write(green.data(), static_cast<std::streamsize>(green.size()));
+    out.write(blue.data(), static_cast<std::streamsize>(blue.size()));
+    if (!out.good())
+        return fail(reason, "cannot write the wavelet payload");
+    return true;
+}
+
+bool readWaveletPayloadHeader(std::istream& in, WaveletPayloadHeader& header, std::string* reason)
+{
+    std::int64_t* const fields[3] = {&header.red, &header.green, &header.blue};
+    for (int i = 0; i < 3; ++i) {
+        if (!readField(in, *fields[i]))
+            return fail(reason, formatText("wavelet payload: %s plane length or its ';' is missing", channelName(i)));
+        if (*fields[i] < 0)
+            return fail(reason, formatText("wavelet payload: negative %s plane length %lld", channelName(i),
+                                           static_cast<long long>(*fields[i])));
+    }
+    return true;
+}
+
+bool skipWaveletRegion(std::istream& in, std::string* reason)
+{
+    WaveletPayloadHeader header;
+    if (!readWaveletPayloadHeader(in, header, reason))
+        return false;
+    const std::int64_t left = remainingBytes(in);
+    // Each length is checked alone first, so their sum cannot overflow.
+    if (left < 0 || header.red > left || header.green > left || header.blue > left || header.total() > left
+        || !skipBytes(in, header.total()))
+        return fail(reason, "wavelet payload runs past the end of the stream");
+    return true;
+}
+
+bool peekPlaneSize(const std::string& planeStream, int& width, int& height)
+{
+    BitInput bits(reinterpret_cast<const std::uint8_t*>(planeStream.data()), planeStream.size());
+    const std::int32_t w = readGamma(bits);
+    const std::int32_t h = readGamma(bits);
+    if (bits.failed() || bits.pastEnd() || w < 1 || h < 1)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, RegionRoom room, std::string* reason)
+{
+    WaveletPayloadHeader header;
+    if (!readWaveletPayloadHeader(in, header, reason))
+        return false;
+    const std::int64_t left = remainingBytes(in);
+    if (left < 0 || header.red > left || header.green > left || header.blue > left || header.total() > left)
+        return fail(reason, formatText("wavelet payload of %lld bytes runs past the end of the stream (%lld left)",
+                                       static_cast<long long>(header.red + header.green + header.blue),
+                                       static_cast<long long>(left < 0 ? 0 : left)));
+
+    std::string streams[3]; // red, green, blue, as they lie in the payload
+    const std::int64_t lengths[3] = {header.red, header.green, header.blue};
+    for (int i = 0; i < 3; ++i) {
+        if (!readBytes(in, lengths[i], streams[i]))
+            return fail(reason, formatText("wavelet payload: the %s plane stream is cut short", channelName(i)));
+    }
+
+    // Sizes are checked before any plane is decoded, so a damaged size never makes the decoder allocate for a
+    // picture the record cannot hold, and no plane is read beyond the size of another.
+    int widths[3] = {};
+    int heights[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        if (!peekPlaneSize(streams[i], widths[i], heights[i]))
+            return fail(reason, formatText("wavelet payload: the %s plane stream holds no plane size", channelName(i)));
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (widths[i] != widths[2] || heights[i] != heights[2])
+            return fail(reason, formatText("wavelet payload: planes of different sizes (red %d x %d, green %d x %d, "
+                                           "blue %d x %d)",
+                                           widths[0], heights[0], widths[1], heights[1], widths[2], heights[2]));
+    }
+    const int width = widths[2];
+    const int height = heights[2];
+    if (!room.holds(width, height))
+        return fail(reason, formatText("a region of %d x %d pixels reaches outside the picture", width, height));
+
+    FloatImage planes[3];
+    std::string planeReasons[3];
+    std::future<bool> decoded[3];
+    for (int i = 0; i < 3; ++i) {
+        decoded[i] = runConcurrently([&streams, &planes, &planeReasons, i, stages] {
+            return decodePlane(reinterpret_cast<const std::uint8_t*>(streams[i].data()), streams[i].size(), stages,
+                               planes[i], &planeReasons[i]);
+        });
+    }
+    bool ok[3];
+    for (int i = 0; i < 3; ++i)
+        ok[i] = decoded[i].get();
+    for (int i = 0; i < 3; ++i) {
+        if (!ok[i])
+            return fail(reason, formatText("wavelet payload: %s plane: %s", channelName(i), planeReasons[i].c_str()));
+        const std::size_t expected = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        if (planes[i].width != width || planes[i].height != height || planes[i].data.size() != expected)
+            return fail(reason, formatText("wavelet payload: the %s plane decoded to another size than it records",
+                                           channelName(i)));
+    }
+
+    RasterImage rebuilt;
+    if (!rebuilt.fromPlanes(planes[0].data.data(), planes[1].data.data(), planes[2].data.data(), width, height))
+        return fail(reason, formatText("wavelet payload: a %d x %d picture is beyond the size limits", width, height));
+    image = std::move(rebuilt);
+    return true;
+}
+
+} // namespace nubo
