@@ -256,11 +256,12 @@ TEST(BitmapReader, CorruptedHeaderBytesNeverMisdescribe)
             std::vector<std::uint8_t> file = whole;
             file[at] = static_cast<std::uint8_t>(value);
             RasterImage image;
-            if (image.readBitmap(file.data(), file.size()))
+            if (image.readBitmap(file.data(), file.size())) {
                 EXPECT_EQ(static_cast<std::int64_t>(image.size()),
                           std::int64_t{image.width()} * image.height() * 3);
-            else
+            } else {
                 EXPECT_EQ(image.size(), 0);
+            }
         }
 }
 

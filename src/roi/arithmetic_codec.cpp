@@ -1,0 +1,413 @@
+#include "roi/arithmetic_codec.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+namespace nubo {
+
+namespace {
+
+constexpr std::uint32_t kMinLength = 1u << 24;       // renormalise below this interval length
+constexpr std::uint32_t kMaxLength = 0xFFFFFFFFu;    // initial interval length
+constexpr unsigned kLengthShift = 15;                // distribution values are scaled to 2^15
+constexpr std::uint32_t kCountLimit = 1u << 15;      // counts are halved when their sum passes this
+constexpr unsigned kMinSymbols = 2;
+constexpr unsigned kMaxSymbols = 2048;
+
+[[noreturn]] void arithmeticCodingError(const char* message)
+{
+    std::fputs("\n\n -> Arithmetic coding error: ", stderr);
+    std::fputs(message, stderr);
+    std::fputs("\n Execution terminated!\n", stderr);
+    std::exit(1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// AdaptiveSymbolModel
+
+AdaptiveSymbolModel::AdaptiveSymbolModel(unsigned numberOfSymbols)
+{
+    setAlphabet(numberOfSymbols);
+}
+
+void AdaptiveSymbolModel::setAlphabet(unsigned numberOfSymbols)
+{
+    if (numberOfSymbols < kMinSymbols || numberOfSymbols > kMaxSymbols)
+        arithmeticCodingError("invalid number of data symbols");
+
+    if (dataSymbols_ != numberOfSymbols) {
+        dataSymbols_ = numberOfSymbols;
+        lastSymbol_ = numberOfSymbols - 1;
+        block_.reset();
+        distribution_ = counts_ = decoderTable_ = nullptr;
+
+        // Small alphabets decode by bisection. Larger ones get a table of 2^t slices: 8 up to 32 symbols, else
+        // the smallest t with n <= 2^(t + 2), so that a slice holds about four symbols.
+        std::size_t words = 2 * static_cast<std::size_t>(numberOfSymbols);
+        if (numberOfSymbols > 16) {
+            unsigned tableBits = 3;
+            while (numberOfSymbols > (1u << (tableBits + 2)))
+                ++tableBits;
+            tableSize_ = 1u << tableBits;
+            tableShift_ = kLengthShift - tableBits;
+            words += tableSize_ + 2;
+        } else {
+            tableSize_ = 0;
+            tableShift_ = 0;
+        }
+        block_.reset(new (std::nothrow) std::uint32_t[words]);
+        if (!block_)
+            arithmeticCodingError("cannot assign model memory");
+        distribution_ = block_.get();
+        counts_ = distribution_ + numberOfSymbols;
+        if (tableSize_ > 0)
+            decoderTable_ = counts_ + numberOfSymbols;
+    }
+    reset();
+}
+
+void AdaptiveSymbolModel::reset()
+{
+    if (dataSymbols_ == 0)
+        return;
+    totalCount_ = 0;
+    updateCycle_ = dataSymbols_;
+    for (std::uint32_t k = 0; k < dataSymbols_; ++k)
+        counts_[k] = 1;
+    update(true);
+    symbolsUntilUpdate_ = updateCycle_ = (dataSymbols_ + 6) >> 1;
+}
+
+void AdaptiveSymbolModel::update(bool forDecoder)
+{
+    // The counts have grown by exactly one update cycle since the last update.
+    totalCount_ += updateCycle_;
+    if (totalCount_ > kCountLimit) {
+        totalCount_ = 0;
+        for (std::uint32_t k = 0; k < dataSymbols_; ++k)
+            totalCount_ += (counts_[k] = (counts_[k] + 1) >> 1);
+    }
+
+    // scale * sum stays below 2^31: sum <= total count and scale = 2^31 / total count.
+    const std::uint32_t scale = 0x80000000u / totalCount_;
+    std::uint32_t sum = 0;
+    if (forDecoder && tableSize_ > 0) {
+        std::uint32_t slice = 0;
+        for (std::uint32_t k = 0; k < dataSymbols_; ++k) {
+            distribution_[k] = (scale * sum) >> (31 - kLengthShift);
+            sum += counts_[k];
+            const std::uint32_t w = distribution_[k] >> tableShift_;
+            while (slice < w)
+                decoderTable_[++slice] = k - 1;
+        }
+        decoderTable_[0] = 0;
+        while (slice <= tableSize_)
+            decoderTable_[++slice] = dataSymbols_ - 1;
+    } else {
+        for (std::uint32_t k = 0; k < dataSymbols_; ++k) {
+            distribution_[k] = (scale * sum) >> (31 - kLengthShift);
+            sum += counts_[k];
+        }
+    }
+
+    updateCycle_ = (5 * updateCycle_) >> 2;
+    const std::uint32_t maxCycle = (dataSymbols_ + 6) << 3;
+    if (updateCycle_ > maxCycle)
+        updateCycle_ = maxCycle;
+    symbolsUntilUpdate_ = updateCycle_;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// ArithmeticCodec
+
+// The model fields a step reads.
+struct ArithmeticCodec::ModelView {
+    const std::uint32_t* distribution;
+    const std::uint32_t* table; // none: decoded by bisection
+    std::uint32_t tableSize;
+    std::uint32_t lastSymbol;
+    std::uint32_t tableShift;
+    std::uint32_t dataSymbols;
+};
+
+struct ArithmeticCodec::IntervalState {
+    std::uint32_t low; // base while encoding, value while decoding
+    std::uint32_t length;
+    std::size_t position;
+};
+
+namespace {
+
+void propagateCarry(std::uint8_t* code, std::size_t position)
+{
+    // The code value stays below 1, so the carry always stops at a byte that is not 0xFF.
+    std::size_t p = position - 1;
+    while (code[p] == 0xFFu)
+        code[p--] = 0;
+    ++code[p];
+}
+
+// Bytes past the buffer read as zeros.
+inline std::uint8_t codeByte(const std::uint8_t* code, std::size_t size, std::size_t at)
+{
+    return at < size ? code[at] : 0;
+}
+
+} // namespace
+
+inline void ArithmeticCodec::encodeStep(IntervalState& state, unsigned symbol, const ModelView& model,
+                                        std::uint8_t* code, std::size_t writeLimit)
+{
+    std::uint32_t x;
+    const std::uint32_t initialBase = state.low;
+    if (symbol == model.lastSymbol) {
+        x = model.distribution[symbol] * (state.length >> kLengthShift);
+        state.low += x;
+        state.length -= x;
+    } else {
+        state.length >>= kLengthShift;
+        x = model.distribution[symbol] * state.length;
+        state.low += x;
+        state.length = model.distribution[symbol + 1] * state.length - x;
+    }
+    if (initialBase > state.low)
+        propagateCarry(code, state.position);
+    if (state.length < kMinLength) {
+        do {
+            if (state.position >= writeLimit)
+                arithmeticCodingError("code buffer overflow");
+            code[state.position++] = static_cast<std::uint8_t>(state.low >> 24);
+            state.low <<= 8;
+        } while ((state.length <<= 8) < kMinLength);
+    }
+}
+
+inline unsigned ArithmeticCodec::decodeStep(IntervalState& state, const ModelView& model, const std::uint8_t* code,
+                                            std::size_t size)
+{
+    const std::uint32_t* distribution = model.distribution;
+    unsigned s;
+    std::uint32_t x;
+    std::uint32_t y = state.length;
+    state.length >>= kLengthShift;
+
+    if (model.table) {
+        // The table gives the first and last symbol whose range can hold d; bisect between them.
+        const std::uint32_t d = state.low / state.length;
+        // A valid code keeps d below 2^15 + 2^6, so t <= table size. A damaged one can drive value past length
+        // and d far beyond; the last slice (which leads to the last symbol) keeps the lookup inside the table.
+        const std::uint32_t t = std::min(d >> model.tableShift, model.tableSize);
+        s = model.table[t];
+        unsigned upper = model.table[t + 1] + 1;
+        while (upper > s + 1) {
+            const unsigned m = (s + upper) >> 1;
+            if (distribution[m] > d)
+                upper = m;
+            else
+                s = m;
+        }
+        x = distribution[s] * state.length;
+        if (s != model.lastSymbol)
+            y = distribution[s + 1] * state.length;
+    } else {
+        s = 0;
+        x = 0;
+        unsigned upper = model.dataSymbols;
+        unsigned m = upper >> 1;
+        do {
+            const std::uint32_t z = distribution[m] * state.length;
+            if (z > state.low) {
+                upper = m;
+                y = z;
+            } else {
+                s = m;
+                x = z;
+            }
+        } while ((m = (s + upper) >> 1) != s);
+    }
+
+    state.low -= x;
+    state.length = y - x;
+    if (state.length < kMinLength) {
+        do {
+            state.low = (state.low << 8) | codeByte(code, size, state.position++);
+        } while ((state.length <<= 8) < kMinLength);
+    }
+    return s;
+}
+
+ArithmeticCodec::ModelView ArithmeticCodec::viewOf(const AdaptiveSymbolModel& model)
+{
+    return ModelView{model.distribution_, model.decoderTable_, model.tableSize_, model.lastSymbol_,
+                     model.tableShift_, model.dataSymbols_};
+}
+
+void ArithmeticCodec::countSymbol(AdaptiveSymbolModel& model, unsigned symbol, bool forDecoder)
+{
+    ++model.counts_[symbol];
+    if (--model.symbolsUntilUpdate_ == 0)
+        model.update(forDecoder);
+}
+
+ArithmeticCodec::ArithmeticCodec(std::uint32_t bufferSize, std::uint8_t* callersBuffer)
+{
+    setBuffer(bufferSize, callersBuffer);
+}
+
+void ArithmeticCodec::setBuffer(std::uint32_t bufferSize, std::uint8_t* callersBuffer)
+{
+    if (bufferSize < kMinBufferSize || bufferSize > kMaxBufferSize)
+        arithmeticCodingError("invalid codec buffer size");
+    if (mode_ != Mode::Idle)
+        arithmeticCodingError("cannot set buffer while encoding or decoding");
+
+    if (callersBuffer) {
+        bufferSize_ = bufferSize;
+        codeBuffer_ = callersBuffer;
+        ownBuffer_.reset();
+        writeLimit_ = bufferSize;
+        return;
+    }
+    if (bufferSize > bufferSize_) {
+        bufferSize_ = bufferSize;
+        ownBuffer_.reset(new (std::nothrow) std::uint8_t[bufferSize + kSpareBytes]);
+        if (!ownBuffer_)
+            arithmeticCodingError("cannot assign memory for compressed data buffer");
+        codeBuffer_ = ownBuffer_.get();
+        writeLimit_ = bufferSize + kSpareBytes;
+    }
+}
+
+void ArithmeticCodec::startEncoder()
+{
+    if (mode_ != Mode::Idle)
+        arithmeticCodingError("cannot start encoder");
+    if (bufferSize_ == 0)
+        arithmeticCodingError("no code buffer set");
+    mode_ = Mode::Encoding;
+    base_ = 0;
+    length_ = kMaxLength;
+    position_ = 0;
+}
+
+void ArithmeticCodec::encode(unsigned symbol, AdaptiveSymbolModel& model)
+{
+    IntervalState state{base_, length_, position_};
+    encodeStep(state, symbol, viewOf(model), codeBuffer_, writeLimit_);
+    base_ = state.low;
+    length_ = state.length;
+    position_ = state.position;
+    countSymbol(model, symbol, false);
+}
+
+void ArithmeticCodec::encodeBytes(const std::uint8_t* symbols, std::size_t count, AdaptiveSymbolModel& model)
+{
+    IntervalState state{base_, length_, position_};
+    const ModelView view = viewOf(model);
+    std::uint32_t* counts = model.counts_;
+    std::uint32_t untilUpdate = model.symbolsUntilUpdate_;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned symbol = symbols[i];
+        encodeStep(state, symbol, view, codeBuffer_, writeLimit_);
+        ++counts[symbol];
+        if (--untilUpdate == 0) {
+            model.update(false);
+            untilUpdate = model.symbolsUntilUpdate_;
+        }
+    }
+    model.symbolsUntilUpdate_ = untilUpdate;
+    base_ = state.low;
+    length_ = state.length;
+    position_ = state.position;
+}
+
+std::uint32_t ArithmeticCodec::stopEncoder()
+{
+    if (mode_ != Mode::Encoding)
+        arithmeticCodingError("invalid to stop encoder");
+    mode_ = Mode::Idle;
+
+    // Leave a value inside the final interval that one or two more bytes determine.
+    const std::uint32_t initialBase = base_;
+    if (length_ > 2 * kMinLength) {
+        base_ += kMinLength;
+        length_ = kMinLength >> 1;
+    } else {
+        base_ += kMinLength >> 1;
+        length_ = kMinLength >> 9;
+    }
+    if (initialBase > base_)
+        propagateCarry(codeBuffer_, position_);
+    do {
+        if (position_ >= writeLimit_)
+            arithmeticCodingError("code buffer overflow");
+        codeBuffer_[position_++] = static_cast<std::uint8_t>(base_ >> 24);
+        base_ <<= 8;
+    } while ((length_ <<= 8) < kMinLength);
+
+    if (position_ > bufferSize_)
+        arithmeticCodingError("code buffer overflow");
+    return static_cast<std::uint32_t>(position_);
+}
+
+void ArithmeticCodec::startDecoder()
+{
+    if (mode_ != Mode::Idle)
+        arithmeticCodingError("cannot start decoder");
+    if (bufferSize_ == 0)
+        arithmeticCodingError("no code buffer set");
+    mode_ = Mode::Decoding;
+    length_ = kMaxLength;
+    // The buffer holds at least 16 bytes, so the first four are always there.
+    value_ = 0;
+    for (position_ = 0; position_ < 4; ++position_)
+        value_ = (value_ << 8) | codeBuffer_[position_];
+}
+
+unsigned ArithmeticCodec::decode(AdaptiveSymbolModel& model)
+{
+    IntervalState state{value_, length_, position_};
+    const unsigned symbol = decodeStep(state, viewOf(model), codeBuffer_, bufferSize_);
+    value_ = state.low;
+    length_ = state.length;
+    position_ = state.position;
+    countSymbol(model, symbol, true);
+    return symbol;
+}
+
+bool ArithmeticCodec::decodeBytes(std::uint8_t* into, std::size_t count, AdaptiveSymbolModel& model)
+{
+    IntervalState state{value_, length_, position_};
+    const ModelView view = viewOf(model);
+    std::uint32_t* counts = model.counts_;
+    std::uint32_t untilUpdate = model.symbolsUntilUpdate_;
+    unsigned allSymbols = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned symbol = decodeStep(state, view, codeBuffer_, bufferSize_);
+        ++counts[symbol];
+        if (--untilUpdate == 0) {
+            model.update(true);
+            untilUpdate = model.symbolsUntilUpdate_;
+        }
+        into[i] = static_cast<std::uint8_t>(symbol);
+        allSymbols |= symbol;
+    }
+    model.symbolsUntilUpdate_ = untilUpdate;
+    value_ = state.low;
+    length_ = state.length;
+    position_ = state.position;
+    return allSymbols <= 0xFFu;
+}
+
+void ArithmeticCodec::stopDecoder()
+{
+    if (mode_ != Mode::Decoding)
+        arithmeticCodingError("invalid to stop decoder");
+    mode_ = Mode::Idle;
+}
+
+} // namespace nubo
