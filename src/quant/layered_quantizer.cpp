@@ -322,7 +322,7 @@ bool LayeredQuantizer::readHeader(DecoderStream& stream, int& precision)
     if (stream.bits.failed())
         return false;
     if (precision >= layerCapacity_) {
-        stream.bits.fail("precision " + std::to_string(precision) + " above the largest, "
+        stream.bits.fail("corrupt stream: precision " + std::to_string(precision) + " above the largest, "
                          + std::to_string(layerCapacity_ - 1));
         precision = 0;
         return false;
@@ -386,7 +386,7 @@ bool LayeredQuantizer::decode(DecoderStream& stream, int precision)
 {
     resetLayers();
     if (precision < 0 || precision > layerCapacity_) {
-        stream.bits.fail("precision " + std::to_string(precision) + " out of range");
+        stream.bits.fail("corrupt stream: precision " + std::to_string(precision) + " out of range");
         return false;
     }
     auto* layered = dynamic_cast<LayeredSymbolCoder*>(symbolCoder_);
@@ -395,7 +395,11 @@ bool LayeredQuantizer::decode(DecoderStream& stream, int precision)
             decodeLayerWith(*layered, stream);
         else
             decodeLayerWith(*symbolCoder_, stream);
-        // A damaged stream stops at the layer where it was found out.
+        // A damaged stream stops at the layer where it was found out. A whole stream holds every bit its decoder
+        // reads (the encoder's final bits cover the decoder's look-ahead), so reading past the end means the
+        // stream was cut short.
+        if (stream.bits.pastEnd())
+            stream.bits.fail("truncated stream: it ends before its last symbol");
         if (stream.bits.failed())
             return false;
     }

@@ -31,6 +31,10 @@ public:
     void writeHeader(EncoderStream& stream, int precision) override;
     bool readHeader(DecoderStream& stream, int& precision) override;
 
+    // Points the quantiser at another symbol coder with the same contexts for every layer it will code. The
+    // decoder reads the headers first and then builds coders of just the layers each precision needs.
+    void setSymbolCoder(SymbolCoder& symbolCoder) { symbolCoder_ = &symbolCoder; }
+
     // As encode, and also writes to `reconstruction` (count values) the coefficients a decoder of this stream
     // rebuilds, computed from the encoder's own symbols with the decoder's arithmetic.
     void encodeWithReconstruction(EncoderStream& stream, int precision, float* reconstruction);

@@ -59,32 +59,43 @@ bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int st
     if (!imageSizeAllowed(width, height))
         return refuse(reason, formatText("absurd plane size %d by %d", width, height));
 
-    WaveletTransform transform(wavelet, width, height, stages, -1);
-    if (!transform.valid())
-        return refuse(reason, formatText("cannot hold a plane of size %d by %d", width, height));
-    const int n = transform.subbandCount();
+    const int n = 3 * stages + 1;
 
+    // The headers come first; each subband then gets a symbol coder of just the layers its precision codes
+    // (the contexts of a layer do not depend on how many layers follow), so an empty or coarse band costs no
+    // models. Until then the quantisers share coders without layers.
+    LayeredSymbolCoder noLayers[2] = {LayeredSymbolCoder(0, false, modelTotalLimit),
+                                      LayeredSymbolCoder(0, true, modelTotalLimit)};
     std::vector<SubbandDecoder> subbands(static_cast<std::size_t>(n));
     for (int b = 0; b < n; ++b) {
         SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
         const bool highPass = b != 0;
-        s.symbolCoder = std::make_unique<LayeredSymbolCoder>(precisionCount, highPass, modelTotalLimit);
-        s.quantizer = std::make_unique<LayeredQuantizer>(*s.symbolCoder, fractionBits, highPass, precisionCount,
-                                                         nullptr);
+        s.quantizer = std::make_unique<LayeredQuantizer>(noLayers[highPass ? 1 : 0], fractionBits, highPass,
+                                                         precisionCount, nullptr);
+        if (!s.quantizer->readHeader(stream, s.precision))
+            return refuse(reason, formatText("subband %d header: ", b) + stream.bits.failure());
     }
+    if (stream.bits.pastEnd())
+        return refuse(reason, "truncated stream: it ends inside the subband headers");
+
+    WaveletTransform transform(wavelet, width, height, stages, -1);
+    if (!transform.valid() || transform.subbandCount() != n)
+        return refuse(reason, formatText("cannot hold a plane of size %d by %d", width, height));
 
     for (int b = 0; b < n; ++b) {
         SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
-        if (!s.quantizer->readHeader(stream, s.precision))
-            return refuse(reason, formatText("corrupt stream: header of subband %d: ", b) + stream.bits.failure());
-    }
-    for (int b = 0; b < n; ++b) {
-        SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
+        const bool highPass = b != 0;
+        if (s.precision > 0) {
+            s.symbolCoder = std::make_unique<LayeredSymbolCoder>(s.precision, highPass, modelTotalLimit);
+            s.quantizer->setSymbolCoder(*s.symbolCoder);
+        }
         s.quantizer->prepareDecode(transform.subbandData(b), transform.subbandSize(b));
         if (!s.quantizer->decode(stream, s.precision))
-            return refuse(reason, formatText("corrupt stream: layers of subband %d: ", b) + stream.bits.failure());
+            return refuse(reason, formatText("subband %d: ", b) + stream.bits.failure());
+        // Nothing of a decoded band but its coefficients is needed any more.
+        s.quantizer.reset();
+        s.symbolCoder.reset();
     }
-    // A whole stream holds every bit its decoder reads; a shorter one had to be padded with zeros.
     if (stream.bits.pastEnd())
         return refuse(reason, "truncated stream: it ends before its last symbol");
 
