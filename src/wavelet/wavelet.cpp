@@ -118,7 +118,9 @@ Wavelet::Wavelet(const FilterSet& set)
 void Wavelet::symmetricExtension(float* buffer, int n, int leftKind, int rightKind, int sign) const
 {
     const int pad = padLength;
-    if (n <= 0) {
+    if (n < 0)
+        return;
+    if (n == 0) {
         std::fill(buffer, buffer + 2 * pad, 0.0f);
         return;
     }
@@ -171,7 +173,9 @@ void Wavelet::symmetricExtension(float* buffer, int n, int leftKind, int rightKi
 void Wavelet::periodicExtension(float* buffer, int n) const
 {
     const int pad = padLength;
-    if (n <= 0) {
+    if (n < 0)
+        return;
+    if (n == 0) {
         std::fill(buffer, buffer + 2 * pad, 0.0f);
         return;
     }
@@ -255,14 +259,18 @@ void Wavelet::synthesise(const float* in, int n, bool symmetricMode, float* out,
 
 void Wavelet::analysisStep(float* input, float* output, int n, int symmetricMode) const
 {
+    if (n < 0)
+        return;
     Workspace work(n, padLength);
     analyse(input, n, symmetricMode != 0, output + padLength, work);
 }
 
 void Wavelet::synthesisStep(const float* input, float* output, int n, int symmetricMode) const
 {
+    if (n < 0)
+        return;
     Workspace work(n, padLength);
-    std::fill(output, output + cells(n + 2 * padLength), 0.0f);
+    std::fill(output, output + n + 2 * padLength, 0.0f);
     synthesise(input + padLength, n, symmetricMode != 0, output + padLength, work);
 }
 

@@ -37,7 +37,8 @@ public:
 
     // Fill the pad cells of a padded buffer holding a signal of length n. Kinds: 1 mirrors about the edge
     // sample, 2 repeats it; sign -1 makes the extension antisymmetric. A signal of length 0 gets zero pads, one of
-    // length 1 with kind 1 at both ends a constant pad; no cell outside the buffer is ever read or written.
+    // length 1 with kind 1 at both ends a constant pad; no cell outside the buffer is ever read or written. A
+    // negative length leaves the buffer alone.
     void symmetricExtension(float* buffer, int n, int leftKind, int rightKind, int sign) const;
     void periodicExtension(float* buffer, int n) const;
 
@@ -54,9 +55,9 @@ public:
     // The extension mode a flag stands for: true for symmetric.
     bool resolvesToSymmetric(int flag) const { return (flag < 0 ? symmetric : flag) != 0; }
 
+private:
     class Workspace;
 
-private:
     void analyse(float* padded, int n, bool symmetricMode, float* out, Workspace& work) const;
     void synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work) const;
 };

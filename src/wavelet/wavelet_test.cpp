@@ -54,31 +54,35 @@ std::vector<float> signalOf(int n, std::uint32_t seed)
 // Whole-sample mirror, half-sample mirror and the antisymmetric kinds, cell by cell on a four-sample signal.
 TEST(WaveletExtension, SymmetricKindsByHand)
 {
-    const Wavelet wavelet(cdf97()); // 9 pad cells
-    const int a = 9;
-    const int b = 12;
+    const Wavelet wavelet(cdf97()); // 9 pad cells: the signal sits in cells 9 ... 12
+    using Cells = std::vector<float>;
+    const auto extended = [&](int left, int right, int sign) {
+        Cells buffer = padded({1, 2, 3, 4}, 9);
+        wavelet.symmetricExtension(buffer.data(), 4, left, right, sign);
+        return buffer;
+    };
+    const auto before = [](const Cells& buffer, int count) {
+        return Cells(buffer.begin() + 9 - count, buffer.begin() + 9);
+    };
+    const auto after = [](const Cells& buffer, int count) {
+        return Cells(buffer.begin() + 13, buffer.begin() + 13 + count);
+    };
 
-    std::vector<float> buffer = padded({1, 2, 3, 4}, 9);
-    wavelet.symmetricExtension(buffer.data(), 4, 1, 1, 1);
-    EXPECT_EQ(std::vector<float>(buffer.begin() + a - 7, buffer.begin() + a),
-              (std::vector<float>{2, 1, 2, 3, 4, 3, 2}));
-    EXPECT_EQ(std::vector<float>(buffer.begin() + b + 1, buffer.begin() + b + 8),
-              (std::vector<float>{3, 2, 1, 2, 3, 4, 3}));
+    const Cells wholeSample = extended(1, 1, 1);
+    EXPECT_EQ(before(wholeSample, 7), (Cells{2, 1, 2, 3, 4, 3, 2}));
+    EXPECT_EQ(after(wholeSample, 7), (Cells{3, 2, 1, 2, 3, 4, 3}));
 
-    buffer = padded({1, 2, 3, 4}, 9);
-    wavelet.symmetricExtension(buffer.data(), 4, 2, 2, 1);
-    EXPECT_EQ(std::vector<float>(buffer.begin() + a - 6, buffer.begin() + a), (std::vector<float>{3, 4, 4, 3, 2, 1}));
-    EXPECT_EQ(std::vector<float>(buffer.begin() + b + 1, buffer.begin() + b + 7), (std::vector<float>{4, 3, 2, 1, 1, 2}));
+    const Cells halfSample = extended(2, 2, 1);
+    EXPECT_EQ(before(halfSample, 6), (Cells{3, 4, 4, 3, 2, 1}));
+    EXPECT_EQ(after(halfSample, 6), (Cells{4, 3, 2, 1, 1, 2}));
 
-    buffer = padded({1, 2, 3, 4}, 9);
-    wavelet.symmetricExtension(buffer.data(), 4, 2, 1, -1);
-    EXPECT_EQ(std::vector<float>(buffer.begin() + a - 6, buffer.begin() + a), (std::vector<float>{4, 0, -4, -3, -2, -1}));
-    EXPECT_EQ(std::vector<float>(buffer.begin() + b + 1, buffer.begin() + b + 7), (std::vector<float>{0, -4, -3, -2, -1, 1}));
+    const Cells antisymmetricRightZero = extended(2, 1, -1);
+    EXPECT_EQ(before(antisymmetricRightZero, 6), (Cells{4, 0, -4, -3, -2, -1}));
+    EXPECT_EQ(after(antisymmetricRightZero, 6), (Cells{0, -4, -3, -2, -1, 1}));
 
-    buffer = padded({1, 2, 3, 4}, 9);
-    wavelet.symmetricExtension(buffer.data(), 4, 1, 2, -1);
-    EXPECT_EQ(std::vector<float>(buffer.begin() + a - 3, buffer.begin() + a), (std::vector<float>{-2, -1, 0}));
-    EXPECT_EQ(std::vector<float>(buffer.begin() + b + 1, buffer.begin() + b + 3), (std::vector<float>{-4, -3}));
+    const Cells antisymmetricLeftZero = extended(1, 2, -1);
+    EXPECT_EQ(before(antisymmetricLeftZero, 3), (Cells{-2, -1, 0}));
+    EXPECT_EQ(after(antisymmetricLeftZero, 2), (Cells{-4, -3}));
 }
 
 // Periodic extension wraps the signal around, even when it is shorter than the pad.
@@ -138,7 +142,8 @@ TEST(WaveletExtension, MatchesReferenceForAllKinds)
             for (int l : {1, 2}) {
                 for (int r : {1, 2}) {
                     for (int s : {1, -1}) {
-                        std::vector<float> fast = padded(signalOf(n, 7u + static_cast<std::uint32_t>(n)), wavelet.padLength);
+                        const std::vector<float> signal = signalOf(n, 7u + static_cast<std::uint32_t>(n));
+                        std::vector<float> fast = padded(signal, wavelet.padLength);
                         std::vector<float> slow = fast;
                         wavelet.symmetricExtension(fast.data(), n, l, r, s);
                         reference::symmetricExtension(wavelet, slow.data(), n, l, r, s);

@@ -17,7 +17,8 @@ namespace nubo::reference {
 
 inline float accumulate(float acc, float coefficient, float sample)
 {
-    return static_cast<float>(static_cast<double>(acc) + static_cast<double>(coefficient) * static_cast<double>(sample));
+    const double product = static_cast<double>(coefficient) * static_cast<double>(sample);
+    return static_cast<float>(static_cast<double>(acc) + product);
 }
 
 inline void symmetricExtension(const Wavelet& wavelet, float* cell, int n, int l, int r, int s)
@@ -102,7 +103,8 @@ inline void analysisStep(const Wavelet& wavelet, float* input, float* output, in
     for (int i = 0; i < lowCount; ++i) {
         float acc = 0.0f;
         for (int j = 0; j < low.size; ++j)
-            acc = accumulate(acc, low.coefficients[static_cast<std::size_t>(j)], input[pad + 2 * i + low.firstIndex + j]);
+            acc = accumulate(acc, low.coefficients[static_cast<std::size_t>(j)],
+                             input[pad + 2 * i + low.firstIndex + j]);
         output[pad + i] = acc;
     }
     const Filter& high = wavelet.analysisHigh;
@@ -122,8 +124,8 @@ inline void upsample(const Filter& filter, const float* temp, float* output, int
     const int e = filter.lastIndex();
     for (int i = -(e / 2); i <= (n - f - 1) / 2; ++i)
         for (int j = 0; j < filter.size; ++j)
-            output[pad + 2 * i + f + j]
-                = accumulate(output[pad + 2 * i + f + j], filter.coefficients[static_cast<std::size_t>(j)], temp[pad + i]);
+            output[pad + 2 * i + f + j] = accumulate(output[pad + 2 * i + f + j],
+                                                     filter.coefficients[static_cast<std::size_t>(j)], temp[pad + i]);
 }
 
 inline void synthesisStep(const Wavelet& wavelet, const float* input, float* output, int n, int symmetric)

@@ -83,7 +83,8 @@ void WaveletTransform::splitIntoBands(const float* plane)
     for (const Subband& band : subbands_) {
         float* target = data_.data() + band.offset;
         for (int r = 0; r < band.height; ++r) {
-            const float* row = plane + static_cast<std::size_t>(band.y + r) * rowLength + static_cast<std::size_t>(band.x);
+            const float* row
+                = plane + static_cast<std::size_t>(band.y + r) * rowLength + static_cast<std::size_t>(band.x);
             target = std::copy(row, row + band.width, target);
         }
     }
