@@ -1,0 +1,12 @@
+#include "shell/nubo_app.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    nubo::CnuboApp app;
+    if (!app.initInstance(QApplication::arguments().mid(1)))
+        return 1;
+    return QApplication::exec();
+}

@@ -1,0 +1,29 @@
+#include "shell/message_boxes.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+
+namespace nubo {
+
+namespace {
+
+QPointer<QWidget>& owner()
+{
+    static QPointer<QWidget> window;
+    return window;
+}
+
+} // namespace
+
+QWidget* messageBoxOwner() { return owner().data(); }
+
+void setMessageBoxOwner(QWidget* window) { owner() = window; }
+
+void showError(const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, messageBoxOwner());
+    box.exec();
+}
+
+} // namespace nubo
