@@ -36,6 +36,7 @@ private slots:
 
     void cleanup()
     {
+        test::stopWaiting();
         for (QWidget* w : QApplication::topLevelWidgets())
             w->close();
     }

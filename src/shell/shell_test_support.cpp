@@ -15,9 +15,16 @@ namespace nubo::test {
 
 namespace {
 
+// Set by stopWaiting for every poll started before it.
+std::shared_ptr<bool>& currentStop()
+{
+    static std::shared_ptr<bool> stop = std::make_shared<bool>(false);
+    return stop;
+}
+
 // Looks for the widget every 10 ms until it is found, the tries run out or the caller stops waiting.
 void poll(const std::function<QWidget*()>& find, std::function<void(QWidget*)> handler, int triesLeft,
-          std::shared_ptr<bool> stopped = std::make_shared<bool>(false))
+          std::shared_ptr<bool> stopped = currentStop())
 {
     QTimer::singleShot(10, [find, handler = std::move(handler), triesLeft, stopped]() mutable {
         if (*stopped)
@@ -32,6 +39,12 @@ void poll(const std::function<QWidget*()>& find, std::function<void(QWidget*)> h
 }
 
 } // namespace
+
+void stopWaiting()
+{
+    *currentStop() = true;
+    currentStop() = std::make_shared<bool>(false);
+}
 
 void whenModal(std::function<void(QWidget*)> handler)
 {

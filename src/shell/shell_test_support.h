@@ -21,6 +21,10 @@ void whenModal(std::function<void(QWidget*)> handler);
 // Same for the next popup menu.
 void whenPopup(std::function<void(QMenu*)> handler);
 
+// Drops every handler still waiting: a test calls it once the dialogs it expected have come and gone, so that a
+// handler whose window never came cannot answer a later one.
+void stopWaiting();
+
 // Clicks button; if a message box comes up, returns its text and closes it; otherwise returns an empty string.
 QString clickAndCatchMessage(QAbstractButton* button);
 
