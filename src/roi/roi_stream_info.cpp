@@ -80,6 +80,15 @@ StreamInfo inspectRoiStream(std::istream& in)
         }
         record.payloadBytes = static_cast<std::int64_t>(in.tellg() - start);
         info.records.push_back(record);
+        // The decoder refuses such a record, so it ends the walk as damage too.
+        if (record.left < 0 || record.top < 0 || record.left + record.width > info.header.width
+            || record.top + record.height > info.header.height) {
+            info.reason = formatText("record %d of %d: a %d x %d region at (%lld, %lld) reaches outside the %d x %d "
+                                     "picture",
+                                     i + 1, count, record.width, record.height, static_cast<long long>(record.left),
+                                     static_cast<long long>(record.top), info.header.width, info.header.height);
+            return info;
+        }
     }
     info.complete = true;
     return info;

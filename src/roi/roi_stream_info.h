@@ -25,12 +25,13 @@ struct StreamInfo {
     bool headerRead = false;
     StreamHeader header;
     std::int64_t streamBytes = 0;
-    std::vector<RecordInfo> records; // those read before any damage
+    std::vector<RecordInfo> records; // those read before any damage (a record outside the picture is listed)
     bool complete = false;           // header and every record read through
     std::string reason;              // where and why reading stopped, when !complete
 };
 
-// Walks a stream's header and records, reading each payload's size but decoding nothing.
+// Walks a stream's header and records, reading each payload's size but decoding nothing. It stops, as the decoder
+// does, at a malformed record, a payload running past the end, or a record reaching outside the picture.
 StreamInfo inspectRoiStream(std::istream& in);
 
 } // namespace nubo

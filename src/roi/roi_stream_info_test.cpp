@@ -44,3 +44,22 @@ TEST(RoiStreamInfo, DescribesEveryRecord)
 
 } // namespace
 } // namespace nubo
+
+namespace nubo {
+namespace {
+
+// A record reaching outside the picture is listed and ends the walk, as it ends decoding.
+TEST(RoiStreamInfo, RecordOutsideThePictureIsDamage)
+{
+    const std::string stream = "40;30;2;2;35;2;2;" + testing::losslessPayload(testing::uniformImage(10, 8, 1, 2, 3))
+        + "0;0;1;" + testing::waveletPayload(testing::uniformImage(40, 30, 0, 0, 9), 1, 2);
+    std::istringstream in(stream, std::ios::in | std::ios::binary);
+    const StreamInfo info = inspectRoiStream(in);
+    EXPECT_FALSE(info.complete);
+    ASSERT_EQ(info.records.size(), 1u);
+    EXPECT_EQ(info.records[0].width, 10);
+    EXPECT_EQ(info.reason.rfind("record 1 of 2: ", 0), 0u) << info.reason;
+}
+
+} // namespace
+} // namespace nubo
