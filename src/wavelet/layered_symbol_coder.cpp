@@ -1,8 +1,5 @@
 #include "wavelet/layered_symbol_coder.h"
 
-#include "wavelet/coder_streams.h"
-#include "wavelet/symbol_cost.h"
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,13 +9,13 @@ namespace {
 
 constexpr int kSymbols = 3; // -1, 0, +1 as symbols 0, 1, 2
 
-[[noreturn]] void misuse(const char* what, int v, int layer, int context)
+} // namespace
+
+void LayeredSymbolCoder::misuse(const char* what, int v, int layer, int context)
 {
     std::fprintf(stderr, "LayeredSymbolCoder: %s (value %d, layer %d, context %d)\n", what, v, layer, context);
     std::abort();
 }
-
-} // namespace
 
 LayeredSymbolCoder::LayeredSymbolCoder(int layerCount, bool signedContexts, int maxTotal)
     : maxTotal_(maxTotal), signedContexts_(signedContexts), layerCount_(layerCount), costTable_(symbolCostTable())
@@ -55,38 +52,6 @@ void LayeredSymbolCoder::reset()
             models_[static_cast<std::size_t>(layer.firstModel + index)] = isCentre ? centre : other;
         }
     }
-}
-
-FrequencyModel& LayeredSymbolCoder::modelForWriting(int layer, int context)
-{
-    FrequencyModel* const m = model(layer, context);
-    if (m == nullptr)
-        misuse("context outside the coder", 0, layer, context);
-    return *m;
-}
-
-float LayeredSymbolCoder::write(EncoderStream* stream, int v, int update, int layer, int context)
-{
-    if (v < -1 || v > 1)
-        misuse("value outside -1..+1", v, layer, context);
-    FrequencyModel& m = modelForWriting(layer, context);
-    const int symbol = v + 1;
-    const std::int32_t count = m.count(symbol);
-    const std::int32_t total = m.total();
-    const float bits = symbolCost(costTable_, count, total);
-    if (stream != nullptr) {
-        if (count == 0)
-            misuse("value has no interval in its model", v, layer, context);
-        stream->arith.encode(count, m.cumulative(symbol), total);
-    }
-    if (update)
-        m.update(symbol);
-    return bits;
-}
-
-float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
-{
-    return write(nullptr, v, update, layer, context);
 }
 
 int LayeredSymbolCoder::read(DecoderStream& stream, int update, int layer, int context)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "wavelet/coder_streams.h"
 #include "wavelet/frequency_model.h"
 #include "wavelet/symbol_coder.h"
+#include "wavelet/symbol_cost.h"
 
 #include <cstdint>
 #include <vector>
@@ -51,7 +53,7 @@ private:
             return nullptr;
         return &models_[static_cast<std::size_t>(l.firstModel + index)];
     }
-    FrequencyModel& modelForWriting(int layer, int context);
+    [[noreturn]] static void misuse(const char* what, int v, int layer, int context);
 
     int maxTotal_;
     bool signedContexts_;
@@ -60,5 +62,32 @@ private:
     std::vector<FrequencyModel> models_; // all layers in one block, layer by layer
     const float* costTable_;
 };
+
+// Kept in the header so that a quantiser holding this (final) class prices its symbols without a call.
+inline float LayeredSymbolCoder::write(EncoderStream* stream, int v, int update, int layer, int context)
+{
+    FrequencyModel* const m = model(layer, context);
+    if (m == nullptr)
+        misuse("context outside the coder", v, layer, context);
+    if (v < -1 || v > 1)
+        misuse("value outside -1..+1", v, layer, context);
+    const int symbol = v + 1;
+    const std::int32_t count = m->count(symbol);
+    const std::int32_t total = m->total();
+    const float bits = symbolCost(costTable_, count, total);
+    if (stream != nullptr) {
+        if (count == 0)
+            misuse("value has no interval in its model", v, layer, context);
+        stream->arith.encode(count, m->cumulative(symbol), total);
+    }
+    if (update)
+        m->update(symbol);
+    return bits;
+}
+
+inline float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
+{
+    return write(nullptr, v, update, layer, context);
+}
 
 } // namespace nubo
