@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <vector>
 
 namespace nubo {
 
@@ -15,6 +17,10 @@ constexpr unsigned kLengthShift = 15;                // distribution values are 
 constexpr std::uint32_t kCountLimit = 1u << 15;      // counts are halved when their sum passes this
 constexpr unsigned kMinSymbols = 2;
 constexpr unsigned kMaxSymbols = 2048;
+// Direct symbol lookup of decodeBytes: one byte per quotient below 2^15. Refilled on every model update, it pays
+// for itself from a few thousand symbols on.
+constexpr std::uint32_t kLookupSize = 1u << 15;
+constexpr std::size_t kLookupMinSymbols = 4096;
 
 [[noreturn]] void arithmeticCodingError(const char* message)
 {
@@ -379,15 +385,81 @@ unsigned ArithmeticCodec::decode(AdaptiveSymbolModel& model)
     return symbol;
 }
 
+// Narrows the decoder's interval to [x, y) and renormalises, taking the 0, 1 or 2 bytes needed (the length is at
+// least 2^9 after a step) without a loop. The next two code bytes must lie inside the buffer.
+inline void ArithmeticCodec::narrowAndRenormalise(IntervalState& state, std::uint32_t x, std::uint32_t y,
+                                                  const std::uint8_t* code)
+{
+    const std::uint32_t value = state.low - x;
+    const std::uint32_t length = y - x;
+    const std::uint32_t first = code[state.position];
+    const std::uint32_t second = code[state.position + 1];
+    const std::uint32_t needsOne = static_cast<std::uint32_t>(length < kMinLength);
+    const std::uint32_t needsTwo = static_cast<std::uint32_t>(length < (1u << 16));
+    const unsigned shift = 8 * (needsOne + needsTwo);
+    const std::uint32_t pair = first << 8 | second;
+    state.low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) << shift | pair >> (16 - shift));
+    state.length = static_cast<std::uint32_t>(static_cast<std::uint64_t>(length) << shift);
+    state.position += needsOne + needsTwo;
+}
+
+// For models of at most 257 symbols over long runs: every quotient d below 2^15 looks its symbol up directly
+// (all but the last symbol fit a byte; the last one is recognised by its start), which takes the table and
+// the search off the path from one symbol to the next.
+void ArithmeticCodec::fillSymbolLookup(std::uint8_t* symbolOf, const ModelView& model)
+{
+    const std::uint32_t* distribution = model.distribution;
+    for (std::uint32_t k = 0; k < model.lastSymbol; ++k)
+        std::memset(symbolOf + distribution[k], static_cast<int>(k), distribution[k + 1] - distribution[k]);
+}
+
+inline unsigned ArithmeticCodec::decodeLookupStep(IntervalState& state, const ModelView& model,
+                                                  const std::uint8_t* code, const std::uint8_t* symbolOf)
+{
+    const std::uint32_t* distribution = model.distribution;
+    const std::uint32_t lengthBefore = state.length;
+    const std::uint32_t length = lengthBefore >> kLengthShift;
+    const std::uint32_t d = state.low / length;
+    // The last symbol is recognised by its start, which also covers the quotients of 2^15 or more (possible only
+    // for it, or in a damaged code) whose masked index looks up a wrong entry.
+    if (d >= distribution[model.lastSymbol]) {
+        narrowAndRenormalise(state, distribution[model.lastSymbol] * length, lengthBefore, code);
+        return model.lastSymbol;
+    }
+    const unsigned s = symbolOf[d & (kLookupSize - 1)];
+    narrowAndRenormalise(state, distribution[s] * length, distribution[s + 1] * length, code);
+    return s;
+}
+
 bool ArithmeticCodec::decodeBytes(std::uint8_t* into, std::size_t count, AdaptiveSymbolModel& model)
 {
     IntervalState state{value_, length_, position_};
     const ModelView view = viewOf(model);
+    const std::uint8_t* code = codeBuffer_;
+    const std::size_t size = bufferSize_;
     std::uint32_t* counts = model.counts_;
     std::uint32_t untilUpdate = model.symbolsUntilUpdate_;
     unsigned allSymbols = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned symbol = decodeStep(state, view, codeBuffer_, bufferSize_);
+    std::size_t i = 0;
+
+    // Each of these loops runs while the next two code bytes lie inside the buffer; the plain step ends the run.
+    if (view.dataSymbols <= 257 && count >= kLookupMinSymbols) {
+        std::vector<std::uint8_t> symbolOf(kLookupSize);
+        fillSymbolLookup(symbolOf.data(), view);
+        for (; i < count && state.position + 2 <= size; ++i) {
+            const unsigned symbol = decodeLookupStep(state, view, code, symbolOf.data());
+            ++counts[symbol];
+            if (--untilUpdate == 0) {
+                model.update(true);
+                untilUpdate = model.symbolsUntilUpdate_;
+                fillSymbolLookup(symbolOf.data(), view);
+            }
+            into[i] = static_cast<std::uint8_t>(symbol);
+            allSymbols |= symbol;
+        }
+    }
+    for (; i < count; ++i) {
+        const unsigned symbol = decodeStep(state, view, code, size);
         ++counts[symbol];
         if (--untilUpdate == 0) {
             model.update(true);

@@ -74,6 +74,63 @@ TEST(ArithmeticCodec, SequencesRoundTripForEveryAlphabetKind)
     }
 }
 
+// Runs of bytes code to the same bytes as symbol-by-symbol encoding, and decode (through the direct lookup for long
+// runs, the plain step for short ones and for the end of the buffer) to the same symbols as decode(), for every
+// alphabet kind, with the last symbol among them and the code given without any padding.
+TEST(ArithmeticCodec, ByteRunsMatchSingleSymbols)
+{
+    for (unsigned n : {2u, 16u, 17u, 100u, 256u, 257u, 300u}) {
+        for (std::size_t count : {std::size_t{100}, std::size_t{4095}, std::size_t{4096}, std::size_t{70000}}) {
+            Symbols symbols = skewedSymbols(std::min(n, 256u), count, n + static_cast<std::uint32_t>(count));
+            const std::vector<std::uint8_t> bytes(symbols.begin(), symbols.end());
+            const std::vector<std::uint8_t> code = encodeAll(symbols, n);
+
+            ArithmeticCodec encoder(1u << 20);
+            AdaptiveSymbolModel encoderModel(n);
+            encoder.startEncoder();
+            encoder.encodeBytes(bytes.data(), bytes.size(), encoderModel);
+            const std::uint32_t length = encoder.stopEncoder();
+            ASSERT_EQ(std::vector<std::uint8_t>(encoder.buffer(), encoder.buffer() + length), code) << n << "/" << count;
+
+            // With the last symbol mixed in, coded one by one, decoded as a run.
+            for (std::size_t i = 7; i < count; i += 37)
+                symbols[i] = n - 1;
+            std::vector<std::uint8_t> exact = encodeAll(symbols, n);
+            exact.resize(std::max<std::size_t>(exact.size(), 16), 0);
+            ArithmeticCodec decoder(static_cast<std::uint32_t>(exact.size()), exact.data());
+            AdaptiveSymbolModel decoderModel(n);
+            decoder.startDecoder();
+            std::vector<std::uint8_t> decoded(count);
+            EXPECT_EQ(decoder.decodeBytes(decoded.data(), count, decoderModel), n <= 256);
+            decoder.stopDecoder();
+            for (std::size_t i = 0; i < count; ++i)
+                ASSERT_EQ(decoded[i], static_cast<std::uint8_t>(symbols[i])) << n << "/" << count << " at " << i;
+        }
+    }
+}
+
+// A run decoded in several pieces continues where the last piece stopped.
+TEST(ArithmeticCodec, ByteRunsContinueAcrossCalls)
+{
+    const Symbols symbols = skewedSymbols(256, 30000, 3);
+    const std::vector<std::uint8_t> code = encodeAll(symbols, 257);
+    std::vector<std::uint8_t> padded = code;
+    padded.resize(code.size() + 3, 0);
+    ArithmeticCodec decoder(static_cast<std::uint32_t>(padded.size()), padded.data());
+    AdaptiveSymbolModel model(257);
+    decoder.startDecoder();
+    std::vector<std::uint8_t> decoded(symbols.size());
+    std::size_t done = 0;
+    for (std::size_t piece : {std::size_t{1}, std::size_t{999}, std::size_t{5000}, std::size_t{4000}}) {
+        ASSERT_TRUE(decoder.decodeBytes(decoded.data() + done, piece, model));
+        done += piece;
+    }
+    while (done < symbols.size())
+        decoded[done++] = static_cast<std::uint8_t>(decoder.decode(model));
+    decoder.stopDecoder();
+    EXPECT_EQ(Symbols(decoded.begin(), decoded.end()), symbols);
+}
+
 // Up to 16 symbols decode by bisection without a table; 17 to 32 use a table of 8 slices; larger alphabets the
 // smallest table with about four symbols a slice (128 for the 257 byte symbols).
 TEST(AdaptiveSymbolModel, DecoderTableSizes)
