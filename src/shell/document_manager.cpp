@@ -86,10 +86,6 @@ CnuboView* DocumentManager::addView(CnuboDoc* document)
     frame->setWidget(view);
     frame->setWindowIcon(area_->window()->windowIcon());
     connect(view, &CnuboView::statusMessage, this, &DocumentManager::statusMessage);
-    connect(frame, &QObject::destroyed, this, [this, document] {
-        if (documents_.contains(document) && !closingAll_)
-            updateFrameTitles(document);
-    });
     area_->addSubWindow(frame);
     frame->show();
     area_->setActiveSubWindow(frame);

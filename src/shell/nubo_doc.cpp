@@ -95,6 +95,8 @@ void CnuboDoc::removeView(CnuboView* view)
     views_.removeAll(view);
     if (views_.isEmpty())
         emit lastViewRemoved(this);
+    else
+        emit changed(); // the remaining frames' titles lose or renumber their ":n"
 }
 
 bool CnuboDoc::saveAs(const QString& path)
