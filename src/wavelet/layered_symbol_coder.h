@@ -23,7 +23,8 @@ public:
     // Contexts double with every layer; 16 layers already need 2^17 models.
     static constexpr int kMaxLayers = 16;
 
-    // layerCount 0..kMaxLayers; maxTotal as for FrequencyModel (the codec uses 512).
+    // layerCount 0..kMaxLayers; maxTotal as for FrequencyModel (the codec uses 512). Coding with a stream needs
+    // totals of at most kMaxCodedTotal, so maxTotal <= kMaxCodedTotal + 1 there.
     LayeredSymbolCoder(int layerCount, bool signedContexts, int maxTotal);
 
     float write(EncoderStream* stream, int v, int update, int layer, int context) override;
