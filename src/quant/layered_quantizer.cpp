@@ -156,14 +156,17 @@ void LayeredQuantizer::priceLayerWith(Coder& coder, Error error)
     const float g = static_cast<float>(static_cast<double>(t) * 1.5);
     float rate = 0.0f;
     float change = 0.0f;
+    // Locals, so the loop need not reload them after every call into the coder.
+    const bool highPass = highPass_;
+    const std::int32_t count = count_;
     float* residuals = residuals_.data();
     std::int32_t* states = states_.data();
-    for (std::int32_t i = 0; i < count_; ++i) {
+    for (std::int32_t i = 0; i < count; ++i) {
         float r = residuals[i];
         const std::int32_t state = states[i];
         change = deduct(change, error(r));
         int symbol;
-        if (!highPass_ || state != 0) {
+        if (!highPass || state != 0) {
             if (r > 0.0f) {
                 symbol = 1;
                 r -= h;
@@ -238,12 +241,14 @@ void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, floa
     const float t = threshold_;
     const float h = halved(t);
     const float g = static_cast<float>(static_cast<double>(t) * 1.5);
+    const bool highPass = highPass_;
+    const std::int32_t count = count_;
     float* residuals = residuals_.data();
     std::int32_t* states = states_.data();
-    for (std::int32_t i = 0; i < count_; ++i) {
+    for (std::int32_t i = 0; i < count; ++i) {
         float r = residuals[i];
         const std::int32_t state = states[i];
-        const bool refining = !highPass_ || state != 0;
+        const bool refining = !highPass || state != 0;
         int symbol;
         if (refining) {
             if (r > 0.0f) {
@@ -367,13 +372,15 @@ void LayeredQuantizer::decodeLayerWith(Coder& coder, DecoderStream& stream)
 {
     const int layer = ++currentLayer_;
     const float t = threshold_;
+    const bool highPass = highPass_;
+    const std::int32_t count = count_;
     float* data = target_;
     std::int32_t* states = states_.data();
-    for (std::int32_t i = 0; i < count_; ++i) {
+    for (std::int32_t i = 0; i < count; ++i) {
         const std::int32_t state = states[i];
         const int symbol = coder.read(stream, 1, layer, state);
         const double x = static_cast<double>(data[i]);
-        if (!highPass_ || state != 0)
+        if (!highPass || state != 0)
             data[i] = static_cast<float>(x + (symbol - 0.5) * t);
         else
             data[i] = static_cast<float>(x + 1.5 * t * symbol);

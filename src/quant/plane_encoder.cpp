@@ -105,8 +105,10 @@ EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet
         SubbandEncoder& s = subbands[static_cast<std::size_t>(b)];
         const bool highPass = b != 0;
         s.metric = std::make_unique<PowerErrorMetric>(parameters.errorExponent);
-        s.symbolCoder =
-            std::make_unique<LayeredSymbolCoder>(parameters.precisionCount, highPass, parameters.modelTotalLimit);
+        // Precisions 0 ... n - 1 code layers 0 ... n - 2 at most, so the coder leaves out the last layer, whose
+        // models would be half of all; a layer's contexts do not depend on how many layers follow.
+        s.symbolCoder = std::make_unique<LayeredSymbolCoder>(parameters.precisionCount - 1, highPass,
+                                                             parameters.modelTotalLimit);
         s.quantizer = std::make_unique<LayeredQuantizer>(*s.symbolCoder, parameters.fractionBits, highPass,
                                                          parameters.precisionCount, s.metric.get());
         sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), *s.quantizer);
