@@ -265,18 +265,6 @@ TEST(BitmapReader, CorruptedHeaderBytesNeverMisdescribe)
         }
 }
 
-// The in-memory reader and the file reader agree.
-TEST(BitmapReader, MemoryAndFileReadersAgree)
-{
-    std::string bytes;
-    ASSERT_TRUE(readWholeFile(fixture("top-down-5x3.bmp"), bytes));
-    RasterImage fromMemory;
-    RasterImage fromFile;
-    ASSERT_TRUE(fromMemory.readBitmap(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    ASSERT_TRUE(fromFile.loadBitmap(fixture("top-down-5x3.bmp")));
-    EXPECT_EQ(bytesOf(fromMemory), bytesOf(fromFile));
-}
-
 // Saving into a folder that does not exist fails with a reason; saving over a file replaces it wholly.
 TEST_F(BitmapFiles, SaveFailsCleanlyAndReplacesWholly)
 {
@@ -290,16 +278,6 @@ TEST_F(BitmapFiles, SaveFailsCleanlyAndReplacesWholly)
     EXPECT_EQ(fs::file_size(file), 58u);
     for (const auto& entry : fs::directory_iterator(folder_))
         EXPECT_EQ(entry.path().filename(), "over.bmp") << "temporary file left behind";
-}
-
-// A directory in the place of the target is not replaced: the save fails and the directory survives.
-TEST_F(BitmapFiles, SaveDoesNotReplaceADirectory)
-{
-    const std::string target = path("picture.bmp");
-    fs::create_directory(target);
-    std::string reason;
-    EXPECT_FALSE(numbered(2, 2).saveBitmap(target, &reason));
-    EXPECT_TRUE(fs::is_directory(target));
 }
 
 // A directory given as a bitmap to load is refused, not read.
