@@ -64,6 +64,7 @@ int main(int argc, char* argv[])
     regions.at(2).coderKind = nubo::CoderKind::Arithmetic;
     document->data().background().setRatio(40);
     document->data().setDescriptionMode(nubo::DescriptionMode::Full);
+    document->data().toggleOpaqueLabels(); // labels on white, easier to read at README size
     // Select the face with a click inside it.
     mouse(view, QEvent::MouseButtonPress, {230, 125}, Qt::LeftButton, Qt::LeftButton);
     mouse(view, QEvent::MouseButtonRelease, {230, 125}, Qt::LeftButton, Qt::NoButton);
