@@ -15,6 +15,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace nubo {
@@ -205,6 +206,36 @@ TEST(PlaneCodec, ReportArrivesInOnePiece)
     EXPECT_NE(report.text.find("Error: Low pass subband is too small\n"), std::string::npos);
 }
 
+// Planes coded at once on several threads into one sink give each plane's report in one piece and the same
+// streams as coding them one after another.
+TEST(PlaneCodec, ConcurrentPlanesKeepTheirReportsTogether)
+{
+    std::vector<FloatImage> planes;
+    std::vector<std::string> streams;
+    std::vector<std::string> reports;
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+        planes.push_back(testPlane(48, 40, seed));
+        StringSink report;
+        streams.push_back(encodePlane(planes.back(), 8, 4, report));
+        reports.push_back(report.text());
+    }
+    StringSink shared;
+    std::vector<std::string> concurrent(planes.size());
+    std::vector<std::thread> workers;
+    for (std::size_t i = 0; i < planes.size(); ++i)
+        workers.emplace_back([&, i] { concurrent[i] = encodePlane(planes[i], 8, 4, shared); });
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(concurrent, streams);
+    std::string text = shared.text();
+    for (const std::string& report : reports) {
+        const std::size_t at = text.find(report);
+        ASSERT_NE(at, std::string::npos);
+        text.erase(at, report.size());
+    }
+    EXPECT_EQ(text, "");
+}
+
 // The plane decoder takes its size from the stream, whatever the caller's plane held.
 TEST(PlaneCodec, DecodedSizeComesFromTheStream)
 {
@@ -291,6 +322,27 @@ TEST(PlaneDecoder, RefusesStageCountsOutsideTheLimits)
     EXPECT_FALSE(decodePlane(bytesOf(stream), stream.size(), 0, decoded, &reason));
     EXPECT_EQ(reason, "unsupported number of wavelet stages: 0");
     EXPECT_FALSE(decodePlane(bytesOf(stream), stream.size(), 17, decoded, &reason));
+}
+
+// A run of zero bits longer than any gamma code the writer makes is refused, not read on and on.
+TEST(PlaneDecoder, RefusesOverlongIntegerCodes)
+{
+    const std::string zeros(16, '\0');
+    FloatImage decoded;
+    std::string reason;
+    EXPECT_FALSE(decodePlane(bytesOf(zeros), zeros.size(), 5, decoded, &reason));
+    EXPECT_EQ(reason, "plane size: corrupt stream: integer code longer than 31 bits");
+}
+
+// A truncated code stream is reported as such, with the subband where it ran out.
+TEST(PlaneDecoder, ReportsTruncationWithItsSubband)
+{
+    const std::string stream = encodePlane(testPlane(30, 30, 2), 2, 2, discardSink());
+    FloatImage decoded;
+    std::string reason;
+    EXPECT_FALSE(decodePlane(bytesOf(stream), stream.size() / 2, 2, decoded, &reason));
+    EXPECT_EQ(reason.rfind("subband ", 0), 0u) << reason;
+    EXPECT_NE(reason.find(": truncated stream: it ends before its last symbol"), std::string::npos) << reason;
 }
 
 // A header asking for a precision the coder never writes is refused.

@@ -52,7 +52,7 @@ bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int st
     const std::int32_t width = readGamma(stream.bits);
     const std::int32_t height = readGamma(stream.bits);
     if (stream.bits.failed())
-        return refuse(reason, "corrupt stream: plane size: " + stream.bits.failure());
+        return refuse(reason, "plane size: " + stream.bits.failure());
     if (stream.bits.pastEnd())
         return refuse(reason, "truncated stream: the plane size is incomplete");
     // Refused before anything of that size is allocated.
