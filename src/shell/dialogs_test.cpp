@@ -32,7 +32,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { test::isolateSettings(); }
 
     void cleanup()
     {

@@ -89,7 +89,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
+        test::isolateSettings();
         picture_ = test::writeBitmap(64, 48, 10, 200, 30, QStringLiteral("frame.bmp"));
         QVERIFY(!picture_.isEmpty());
     }
@@ -346,6 +346,7 @@ private slots:
             QVERIFY(app_->openDocumentFile(paths.last()));
         }
         QSettings settings;
+        QVERIFY(settings.fileName().startsWith(test::scratchDir()));
         QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Local AppWizard-Generated Applications"));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("nubo"));
         QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(),

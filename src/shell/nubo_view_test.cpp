@@ -109,7 +109,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { test::isolateSettings(); }
 
     void cleanup()
     {

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -107,6 +109,12 @@ void chooseMenuItem(QMenu* menu, const QString& text)
         }
     }
     menu->close();
+}
+
+void isolateSettings()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratchDir());
 }
 
 QString scratchDir()

@@ -37,6 +37,10 @@ void chooseMenuItem(QMenu* menu, const QString& text);
 // A w x h picture of one colour, saved as a bitmap in a temporary folder; returns the path.
 QString writeBitmap(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b, const QString& name);
 
+// Keeps this test program's settings (the recent-file list) in its own temporary folder, apart from the user's
+// and from other test programs running at the same time.
+void isolateSettings();
+
 // The temporary folder of this test run.
 QString scratchDir();
 
