@@ -173,6 +173,21 @@ private slots:
         QCOMPARE(regions().selectedIndex(), 1);
     }
 
+    // The view receives the release even outside its window, so a resize ended there keeps the region with the
+    // last accepted corner instead of losing it.
+    void releaseOutsideViewKeepsRegion()
+    {
+        open(200, 150);
+        test::drag(view_, {20, 20}, {100, 90});
+        QTest::mousePress(view_, Qt::LeftButton, Qt::NoModifier, {98, 88});
+        QTest::mouseMove(view_, {150, 120});
+        QTest::mouseMove(view_, {400, 300}); // past the picture and the window: clamped
+        QTest::mouseRelease(view_, Qt::LeftButton, Qt::NoModifier, {400, 300});
+        QVERIFY(!view_->editor().dragging());
+        QCOMPARE(regions().count(), 1);
+        QCOMPARE(regions().at(0).normalizedRect(), (PixelRect{20, 20, 199, 149}));
+    }
+
     // The region menu over the selected region: its items, the kind's check mark, and Delete.
     void regionMenuAndDelete()
     {
