@@ -1,4 +1,5 @@
 #include "shell/child_frame.h"
+#include "shell/command_ids.h"
 #include "shell/document_manager.h"
 #include "shell/main_frame.h"
 #include "shell/nubo_app.h"
@@ -6,6 +7,7 @@
 #include "shell/nubo_view.h"
 #include "shell/ratio_dialog.h"
 #include "shell/shell_test_support.h"
+#include "shell/view_renderer.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -295,10 +297,40 @@ private slots:
             return dark;
         };
         QCOMPARE(darkPixels(), 0);
-        app_->mainFrame()->dispatch(32783); // View > Descriptions > Full
+        app_->mainFrame()->dispatch(cmd::DescriptionsFull);
         QVERIFY(darkPixels() > 20);
-        app_->mainFrame()->dispatch(32781); // Hidden
+        app_->mainFrame()->dispatch(cmd::DescriptionsHidden);
         QCOMPARE(darkPixels(), 0);
+    }
+
+    // A label breaks only at its own line breaks; "\n\r" is one break.
+    void labelLineBreaks()
+    {
+        QCOMPARE(labelLines(QStringLiteral("Coder: Wavelet\n\rRatio: 5")),
+                 (QStringList{QStringLiteral("Coder: Wavelet"), QStringLiteral("Ratio: 5")}));
+        QCOMPARE(labelLines(QStringLiteral("a\r\nb")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(labelLines(QStringLiteral("a\n\nb")).size(), 3);
+        QCOMPARE(labelLines(QStringLiteral("Background Ratio: 40")).size(), 1);
+    }
+
+    // Opaque labels put white behind their text; transparent ones leave the picture around the glyphs.
+    void opaqueLabelBackground()
+    {
+        open(300, 200);
+        regions().add(Region(20, 40, 200, 150));
+        regions().deselect();
+        app_->mainFrame()->dispatch(cmd::DescriptionsFull);
+        auto whitePixels = [this] {
+            const QImage shot = view_->grab().toImage();
+            int white = 0;
+            for (int y = 45; y < 80; ++y)
+                for (int x = 25; x < 120; ++x)
+                    white += (shot.pixel(x, y) & 0xFFFFFFu) == 0xFFFFFFu ? 1 : 0;
+            return white;
+        };
+        QCOMPARE(whitePixels(), 0);
+        app_->mainFrame()->dispatch(cmd::DescriptionsBackground);
+        QVERIFY(whitePixels() > 100);
     }
 
     // A double click does not press again: no band starts and no region appears.
