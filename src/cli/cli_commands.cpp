@@ -232,11 +232,9 @@ int runDecode(const CliOptions& options, std::ostream& out, std::ostream& err)
     const std::string& input = options.inputs[0];
     std::string stream;
     std::string reason;
-    if (!readWholeFile(input, stream, &reason))
-        return fileError(err, kExitFailure, input, reason);
     StreamHeader header;
-    if (!readStreamHeader(stream, header, &reason))
-        return fileError(err, kExitFailure, input, "not a valid .roi stream: " + reason);
+    if (!loadStreamFile(input, stream, header, &reason))
+        return fileError(err, kExitFailure, input, reason);
     RegionSelection selection;
     if (!buildSelection(options, header.regionCount(), input, selection, err))
         return kExitUsage;

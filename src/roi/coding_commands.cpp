@@ -1,5 +1,6 @@
 #include "roi/coding_commands.h"
 
+#include "common/atomic_file.h"
 #include "document/document_data.h"
 
 #include <sstream>
@@ -68,6 +69,18 @@ bool readStreamHeader(const std::string& stream, StreamHeader& header, std::stri
 {
     std::istringstream in(stream, std::ios::in | std::ios::binary);
     return readStreamHeader(in, header, reason);
+}
+
+bool loadStreamFile(const std::string& path, std::string& stream, StreamHeader& header, std::string* reason)
+{
+    if (!readWholeFile(path, stream, reason))
+        return false;
+    std::string why;
+    if (readStreamHeader(stream, header, &why))
+        return true;
+    if (reason)
+        *reason = "not a valid .roi stream: " + why;
+    return false;
 }
 
 DecodedPicture decodeDocument(const std::string& stream, const RegionSelection& selection)

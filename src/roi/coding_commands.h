@@ -70,6 +70,10 @@ EncodedStream encodeDocument(const DocumentData& document, DiagnosticSink& diagn
 // Reads the header of a stream held in memory, for the region selection (record count - 1 regions).
 bool readStreamHeader(const std::string& stream, StreamHeader& header, std::string* reason = nullptr);
 
+// "Decode img from file", before the selection: reads a .roi file whole and its header. Fails with a reason when
+// the file cannot be read or its header is refused ("not a valid .roi stream: header: ...").
+bool loadStreamFile(const std::string& path, std::string& stream, StreamHeader& header, std::string* reason = nullptr);
+
 // The worker's part: decodes the selected records of the stream into a new picture. Nothing else is touched.
 DecodedPicture decodeDocument(const std::string& stream, const RegionSelection& selection);
 DecodedPicture decodeDocument(std::istream& stream, const RegionSelection& selection);

@@ -1,9 +1,13 @@
 #include "roi/coding_commands.h"
 
+#include "common/atomic_file.h"
 #include "document/document_data.h"
 #include "roi/roi_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace nubo {
 namespace {
@@ -140,6 +144,28 @@ TEST(CodingCommands, FileDecodeReplacesPictureAndDropsRegions)
     EXPECT_EQ(target.regions().count(), 0);
     EXPECT_EQ(target.descriptionMode(), DescriptionMode::Hidden);
     EXPECT_TRUE(target.background().backgroundPresent());
+}
+
+// A .roi file is read whole with its header; a missing file or a refused header fails with a reason.
+TEST(CodingCommands, LoadStreamFile)
+{
+    const std::string folder = ::testing::TempDir();
+    const std::string good = folder + "/nubo-load-" + std::to_string(::getpid()) + ".roi";
+    const std::string bad = folder + "/nubo-bad-" + std::to_string(::getpid()) + ".roi";
+    const EncodedStream encoded = encodeDocument(makeDocument(patternImage(40, 36), {}, 4, 3), discardSink());
+    ASSERT_TRUE(writeFileAtomically(good, encoded.bytes));
+    ASSERT_TRUE(writeFileAtomically(bad, "40;36;0;3;"));
+    std::string stream;
+    StreamHeader header;
+    std::string reason;
+    ASSERT_TRUE(loadStreamFile(good, stream, header, &reason)) << reason;
+    EXPECT_EQ(stream, encoded.bytes);
+    EXPECT_EQ(header.height, 36);
+    EXPECT_FALSE(loadStreamFile(bad, stream, header, &reason));
+    EXPECT_EQ(reason.rfind("not a valid .roi stream: header: ", 0), 0u) << reason;
+    EXPECT_FALSE(loadStreamFile(folder + "/no-such-file.roi", stream, header, &reason));
+    std::remove(good.c_str());
+    std::remove(bad.c_str());
 }
 
 } // namespace
