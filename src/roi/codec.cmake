@@ -3,6 +3,7 @@
 nubo_library(nubo_roi
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/stream_fields.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/task_pool.cpp
     ${CMAKE_CURRENT_LIST_DIR}/wavelet_region_coder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/region_coder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/roi_stream_encoder.cpp
@@ -20,6 +21,7 @@ nubo_tests(roi_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/roi_test_support.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stream_fields_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/task_pool_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/wavelet_region_coder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/roi_stream_encoder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/roi_stream_decoder_test.cpp

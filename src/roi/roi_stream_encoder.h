@@ -32,9 +32,10 @@ struct EncodeOutcome {
 // the picture and every lossless region within the lossless coder's limit. Nothing is written.
 EncodeOutcome checkEncodable(const DocumentData& document);
 
-// Writes the document's complete .roi stream. The wavelet coder's diagnostics go to `diagnostics`, per plane in
-// coding order. A document that checkEncodable refuses writes nothing; if a payload still fails (the output stream
-// failed), the stream holds an incomplete encoding that the caller must discard.
+// Writes the document's complete .roi stream. Every record is coded before the first byte is written, the planes of
+// all records concurrently; the wavelet coder's diagnostics then go to `diagnostics` record by record, per plane in
+// coding order (blue, red, green). A document that checkEncodable refuses, or a record that cannot be coded, writes
+// nothing; only a failing output stream can leave an incomplete encoding, which the caller must discard.
 EncodeOutcome encodeRoiStream(const DocumentData& document, std::ostream& out,
                               DiagnosticSink& diagnostics = standardOutputSink());
 

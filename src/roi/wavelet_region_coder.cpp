@@ -14,8 +14,6 @@ namespace nubo {
 
 namespace {
 
-enum class Channel { Red, Green, Blue };
-
 bool fail(std::string* reason, std::string text)
 {
     if (reason)
@@ -23,15 +21,15 @@ bool fail(std::string* reason, std::string text)
     return false;
 }
 
-FloatImage planeOf(const RasterImage& image, Channel channel)
+FloatImage planeOf(const RasterImage& image, ColourPlane channel)
 {
     FloatImage plane;
     plane.width = image.width();
     plane.height = image.height();
     switch (channel) {
-    case Channel::Red: plane.data = image.redPlane(); break;
-    case Channel::Green: plane.data = image.greenPlane(); break;
-    case Channel::Blue: plane.data = image.bluePlane(); break;
+    case ColourPlane::Red: plane.data = image.redPlane(); break;
+    case ColourPlane::Green: plane.data = image.greenPlane(); break;
+    case ColourPlane::Blue: plane.data = image.bluePlane(); break;
     }
     return plane;
 }
@@ -51,19 +49,42 @@ const char* channelName(int index)
 
 } // namespace
 
+std::string encodeColourPlane(const RasterImage& image, ColourPlane channel, int ratio, int stages,
+                              const RegionSet* mask, DiagnosticSink& diagnostics)
+{
+    const FloatImage plane = planeOf(image, channel);
+    return mask ? encodeMaskedPlane(plane, ratio, *mask, stages, diagnostics)
+                : encodePlane(plane, ratio, stages, diagnostics);
+}
+
+bool writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue,
+                         std::string* reason)
+{
+    // The plane coder answers a plane it refuses (a size or stage count outside its limits) with no stream.
+    if (red.empty() || green.empty() || blue.empty())
+        return fail(reason, "the wavelet coder refused a plane");
+    writeField(out, static_cast<std::int64_t>(red.size()));
+    writeField(out, static_cast<std::int64_t>(green.size()));
+    writeField(out, static_cast<std::int64_t>(blue.size()));
+    out.write(red.data(), static_cast<std::streamsize>(red.size()));
+    out.write(green.data(), static_cast<std::streamsize>(green.size()));
+    out.write(blue.data(), static_cast<std::streamsize>(blue.size()));
+    if (!out.good())
+        return fail(reason, "cannot write the wavelet payload");
+    return true;
+}
+
 bool encodeWaveletRegion(const RasterImage& image, std::ostream& out, int ratio, int stages, const RegionSet* mask,
                          DiagnosticSink& diagnostics, std::string* reason)
 {
     // Each plane keeps its diagnostics to itself, so the caller sees them whole and in coding order however the
     // threads interleave.
     StringSink sinks[3]; // blue, red, green: the coding order
-    const Channel order[3] = {Channel::Blue, Channel::Red, Channel::Green};
+    const ColourPlane order[3] = {ColourPlane::Blue, ColourPlane::Red, ColourPlane::Green};
     std::future<std::string> coded[3];
     for (int i = 0; i < 3; ++i) {
         coded[i] = runConcurrently([&image, &sinks, channel = order[i], i, ratio, stages, mask] {
-            const FloatImage plane = planeOf(image, channel);
-            return mask ? encodeMaskedPlane(plane, ratio, *mask, stages, sinks[i])
-                        : encodePlane(plane, ratio, stages, sinks[i]);
+            return encodeColourPlane(image, channel, ratio, stages, mask, sinks[i]);
         });
     }
     const std::string blue = coded[0].get();
@@ -74,19 +95,12 @@ bool encodeWaveletRegion(const RasterImage& image, std::ostream& out, int ratio,
         if (!text.empty())
             diagnostics.write(text);
     }
-    // The plane coder answers a plane it refuses (a size or stage count outside its limits) with no stream.
-    if (blue.empty() || red.empty() || green.empty())
-        return fail(reason, formatText("the wavelet coder refused a %d x %d picture with %d stages", image.width(),
-                                       image.height(), stages));
-
-    writeField(out, static_cast<std::int64_t>(red.size()));
-    writeField(out, static_cast<std::int64_t>(green.size()));
-    writeField(out, static_cast<std::int64_t>(blue.size()));
-    out.write(red.data(), static_cast<std::streamsize>(red.size()));
-    out.write(green.data(), static_cast<std::streamsize>(green.size()));
-    out.write(blue.data(), static_cast<std::streamsize>(blue.size()));
-    if (!out.good())
-        return fail(reason, "cannot write the wavelet payload");
+    if (!writeWaveletPayload(out, red, green, blue, reason)) {
+        if (reason && (red.empty() || green.empty() || blue.empty()))
+            *reason = formatText("the wavelet coder refused a %d x %d picture with %d stages", image.width(),
+                                 image.height(), stages);
+        return false;
+    }
     return true;
 }
 

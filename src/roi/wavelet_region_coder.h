@@ -23,6 +23,16 @@ class RegionSet;
 bool encodeWaveletRegion(const RasterImage& image, std::ostream& out, int ratio, int stages, const RegionSet* mask,
                          DiagnosticSink& diagnostics, std::string* reason = nullptr);
 
+enum class ColourPlane { Red, Green, Blue };
+
+// Codes one colour plane of `image` as encodeWaveletRegion does; empty when the plane coder refuses the plane.
+std::string encodeColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
+                              const RegionSet* mask, DiagnosticSink& diagnostics);
+
+// Writes a payload from the three plane code streams. Returns false with a reason when the output stream fails.
+bool writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue,
+                         std::string* reason = nullptr);
+
 // Reads a payload and rebuilds the picture from its decoded planes (clamped to 0 ... 255, rounded half up).
 // Refuses, leaving `image` as it was: a missing separator, a negative length, lengths beyond the stream's end,
 // a plane that does not fit in `room`, planes of different sizes, and a plane stream that cannot be decoded.
