@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times nubo-cli against OpenJPEG on one picture, in one run: nubo with the background only at ratio 40, nubo with
 # three regions of both kinds, and OpenJPEG's opj_compress -r 40 / opj_decompress. Prints a table of the median
-# encode and decode times (whole processes, reading and writing files included), stream sizes, bit rates and the
-# RGB PSNR of each decoded picture against the source. Results are reported, never asserted.
+# wall-clock and CPU times of encode and decode (whole processes, reading and writing files included; the cases
+# take turns in every run), stream sizes, bit rates and the RGB PSNR of each decoded picture against the source.
+# Results are reported, never asserted.
 #
 # Usage: bench/compare_openjpeg.sh [PICTURE.bmp]
 #   NUBO_CLI        the nubo-cli to time (default: build/src/cli/nubo-cli)
@@ -34,6 +35,7 @@ regions=(--region 160,60,300,190:wavelet=4 --region 350,0,470,280:wavelet=20 --r
 
 python3 - "$cli" "$picture" "$runs" "$work" "${regions[@]}" <<'PYTHON'
 import os
+import resource
 import statistics
 import struct
 import subprocess
@@ -44,13 +46,14 @@ cli, picture, runs, work = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[
 regions = sys.argv[5:]
 
 
-def median_seconds(command):
-    times = []
-    for _ in range(runs):
-        start = time.perf_counter()
-        subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+def timed(command):
+    """Wall-clock and CPU (user + system, all threads) seconds of one run of the command."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
 def rgb_samples(path):
@@ -84,45 +87,49 @@ def psnr(source, decoded):
 
 width, height, _ = rgb_samples(picture)
 pixels = width * height
-rows = []
-
-
-def measure(name, encode, decode, coded, decoded):
-    encode_time = median_seconds(encode)
-    decode_time = median_seconds(decode)
-    size = os.path.getsize(coded)
-    rows.append((name, encode_time, decode_time, size, size * 8.0 / pixels, psnr(picture, decoded)))
-
 
 nubo_bg = os.path.join(work, "background.roi")
-nubo_bg_out = os.path.join(work, "background.bmp")
-measure("nubo, background only, ratio 40",
-        [cli, "encode", picture, "-o", nubo_bg, "--background-ratio", "40"],
-        [cli, "decode", nubo_bg, "-o", nubo_bg_out], nubo_bg, nubo_bg_out)
-
 nubo_rg = os.path.join(work, "regions.roi")
-nubo_rg_out = os.path.join(work, "regions.bmp")
-measure("nubo, 3 regions + background 40",
-        [cli, "encode", picture, "-o", nubo_rg, "--background-ratio", "40", *regions],
-        [cli, "decode", nubo_rg, "-o", nubo_rg_out], nubo_rg, nubo_rg_out)
-
 opj = os.path.join(work, "picture.j2k")
-opj_out = os.path.join(work, "openjpeg.bmp")
-measure("OpenJPEG, opj_compress -r 40",
-        ["opj_compress", "-i", picture, "-o", opj, "-r", "40"],
-        ["opj_decompress", "-i", opj, "-o", opj_out], opj, opj_out)
+cases = [
+    ("nubo, background only, ratio 40",
+     [cli, "encode", picture, "-o", nubo_bg, "--background-ratio", "40"],
+     [cli, "decode", nubo_bg, "-o", os.path.join(work, "background.bmp")], nubo_bg,
+     os.path.join(work, "background.bmp")),
+    ("nubo, 3 regions + background 40",
+     [cli, "encode", picture, "-o", nubo_rg, "--background-ratio", "40", *regions],
+     [cli, "decode", nubo_rg, "-o", os.path.join(work, "regions.bmp")], nubo_rg, os.path.join(work, "regions.bmp")),
+    ("OpenJPEG, opj_compress -r 40",
+     ["opj_compress", "-i", picture, "-o", opj, "-r", "40"],
+     ["opj_decompress", "-i", opj, "-o", os.path.join(work, "openjpeg.bmp")], opj, os.path.join(work, "openjpeg.bmp")),
+]
+
+# The cases take turns within every run, so a change in the machine's load touches them alike.
+samples = {name: {"encode": [], "decode": []} for name, *_ in cases}
+for _ in range(runs):
+    for name, encode, decode, _, _ in cases:
+        samples[name]["encode"].append(timed(encode))
+        samples[name]["decode"].append(timed(decode))
+
+rows = []
+for name, _, _, coded, decoded in cases:
+    size = os.path.getsize(coded)
+    median = lambda values, k: statistics.median(v[k] for v in values)
+    rows.append((name, median(samples[name]["encode"], 0), median(samples[name]["decode"], 0),
+                 median(samples[name]["encode"], 1), median(samples[name]["decode"], 1), size, size * 8.0 / pixels,
+                 psnr(picture, decoded)))
 
 version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "libopenjp2-tools"], capture_output=True,
                          text=True).stdout or "?"
 print("Picture: %s (%d x %d), median of %d runs per figure, OpenJPEG %s, %d cores"
       % (os.path.basename(picture), width, height, runs, version, os.cpu_count() or 0))
 print()
-print("| Coder | Encode (s) | Decode (s) | Bytes | Bit rate (bpp) | PSNR (dB) |")
-print("| --- | ---: | ---: | ---: | ---: | ---: |")
-for name, encode_time, decode_time, size, rate, quality in rows:
-    print("| %s | %.3f | %.3f | %d | %.3f | %.2f |" % (name, encode_time, decode_time, size, rate, quality))
+print("| Coder | Encode (s) | Decode (s) | Encode CPU (s) | Decode CPU (s) | Bytes | Bit rate (bpp) | PSNR (dB) |")
+print("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |")
+for row in rows:
+    print("| %s | %.3f | %.3f | %.3f | %.3f | %d | %.3f | %.2f |" % row)
 opj_row = rows[-1]
 print()
 for row in rows[:-1]:
-    print("%s: encode %.2fx, decode %.2fx the time of OpenJPEG" % (row[0], row[1] / opj_row[1], row[2] / opj_row[2]))
+    print("%s: wall time %.2fx (encode), %.2fx (decode) OpenJPEG's" % (row[0], row[1] / opj_row[1], row[2] / opj_row[2]))
 PYTHON

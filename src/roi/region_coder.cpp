@@ -5,6 +5,7 @@
 #include "roi/wavelet_region_coder.h"
 
 #include <istream>
+#include <sstream>
 #include <ostream>
 
 namespace nubo {
@@ -57,11 +58,19 @@ bool readLosslessPayloadHeader(std::istream& in, LosslessPayloadHeader& header, 
     return true;
 }
 
-bool decodeRegion(RasterImage& region, std::istream& in, std::int64_t kind, int stages, RegionRoom room,
-                  std::string* reason)
+bool readRegionPayload(std::istream& in, std::int64_t kind, RegionRoom room, RegionPayload& payload,
+                       std::string* reason)
 {
-    if (kind == static_cast<std::int64_t>(CoderKind::Wavelet))
-        return decodeWaveletRegion(region, in, stages, room, reason);
+    RegionPayload read;
+    read.kind = kind;
+    if (kind == static_cast<std::int64_t>(CoderKind::Wavelet)) {
+        if (!readWaveletPayload(in, room, read.wavelet, reason))
+            return false;
+        read.width = read.wavelet.width;
+        read.height = read.wavelet.height;
+        payload = std::move(read);
+        return true;
+    }
     if (kind != static_cast<std::int64_t>(CoderKind::Arithmetic))
         return fail(reason, formatText("unknown coder kind %lld", static_cast<long long>(kind)));
 
@@ -80,18 +89,36 @@ bool decodeRegion(RasterImage& region, std::istream& in, std::int64_t kind, int 
                                        "(%lld left)",
                                        static_cast<long long>(header.codeBytes),
                                        static_cast<long long>(left < 0 ? 0 : left)));
+    const std::int64_t headerBytes = static_cast<std::int64_t>(in.tellg() - start);
     in.seekg(start);
-    if (!in.good())
-        return fail(reason, "lossless payload: cannot return to its start");
+    if (!in.good() || !readBytes(in, headerBytes + header.codeBytes, read.lossless))
+        return fail(reason, "lossless payload: cannot read it again from its start");
+    read.width = static_cast<int>(header.width);
+    read.height = static_cast<int>(header.height);
+    payload = std::move(read);
+    return true;
+}
 
+bool decodeLosslessPayload(const RegionPayload& payload, RasterImage& region, std::string* reason)
+{
+    std::istringstream in(payload.lossless, std::ios::in | std::ios::binary);
     RasterImage decoded;
     std::string why;
     if (!decodeLosslessRegion(decoded, in, &why))
         return fail(reason, "lossless payload: " + why);
-    if (decoded.width() != header.width || decoded.height() != header.height)
+    if (decoded.width() != payload.width || decoded.height() != payload.height)
         return fail(reason, "lossless payload: decoded to another size than it announces");
     region = std::move(decoded);
     return true;
+}
+
+bool decodeRegion(RasterImage& region, std::istream& in, std::int64_t kind, int stages, RegionRoom room,
+                  std::string* reason)
+{
+    if (kind == static_cast<std::int64_t>(CoderKind::Wavelet))
+        return decodeWaveletRegion(region, in, stages, room, reason);
+    RegionPayload payload;
+    return readRegionPayload(in, kind, room, payload, reason) && decodeLosslessPayload(payload, region, reason);
 }
 
 bool skipRegion(std::istream& in, std::int64_t kind, std::string* reason)

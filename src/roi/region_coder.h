@@ -5,6 +5,7 @@
 #include "regions/region.h"
 #include "roi/lossless_region_coder.h"
 #include "roi/region_room.h"
+#include "roi/wavelet_region_coder.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -31,6 +32,24 @@ bool encodeRegion(const RasterImage& region, std::ostream& out, int ratio, Coder
 // is left as it was whenever false is returned.
 bool decodeRegion(RasterImage& region, std::istream& in, std::int64_t kind, int stages, RegionRoom room,
                   std::string* reason = nullptr);
+
+// A payload read from the stream and checked against the room, not yet decoded: the wavelet planes' code streams
+// (kind 1) or the whole lossless payload, header included (kind 2). Width and height are those it announces.
+struct RegionPayload {
+    std::int64_t kind = 0;
+    WaveletPayload wavelet;
+    std::string lossless;
+    int width = 0;
+    int height = 0;
+};
+
+// The refusals of decodeRegion that come before decoding: a kind with no coder, a malformed or cut-off payload,
+// a size the room cannot hold.
+bool readRegionPayload(std::istream& in, std::int64_t kind, RegionRoom room, RegionPayload& payload,
+                       std::string* reason = nullptr);
+
+// Decodes a lossless payload read by readRegionPayload.
+bool decodeLosslessPayload(const RegionPayload& payload, RasterImage& region, std::string* reason = nullptr);
 
 // Moves the read position over a payload of `kind` without decoding it. Fails, without promising where the read
 // position stands, on a malformed payload header or a payload that runs past the end of the stream.

@@ -5,10 +5,14 @@
 #include "document/document_data.h"
 #include "roi/region_coder.h"
 #include "roi/stream_fields.h"
+#include "roi/task_pool.h"
 
 #include <algorithm>
+#include <functional>
 #include <istream>
+#include <memory>
 #include <sstream>
+#include <vector>
 
 namespace nubo {
 
@@ -68,6 +72,133 @@ bool peekStreamHeader(std::istream& in, StreamHeader& header, std::string* reaso
     return ok;
 }
 
+namespace {
+
+// A selected record read from the stream and checked, waiting to be decoded and pasted.
+struct RecordJob {
+    int index = 0; // 0-based record position
+    bool background = false;
+    int x = 0;
+    int y = 0;
+    RegionPayload payload;
+    FloatImage planes[3];
+    std::string planeReasons[3];
+    bool planeOk[3] = {true, true, true};
+    RasterImage lossless;
+    bool losslessOk = true;
+    std::string losslessReason;
+
+    std::int64_t pixels() const { return static_cast<std::int64_t>(payload.width) * payload.height; }
+};
+
+// Where reading the stream stopped at damage, if it did.
+struct ReadStop {
+    bool stopped = false;
+    int index = 0;
+    std::string reason;
+};
+
+// Reads every record in order: selected ones become jobs, the others are skipped. Stops at the first damage.
+std::vector<std::unique_ptr<RecordJob>> readRecords(std::istream& in, const StreamHeader& header,
+                                                    const RegionSelection& selection, ReadStop& stop)
+{
+    std::vector<std::unique_ptr<RecordJob>> jobs;
+    std::string why;
+    for (int i = 0; i < header.recordCount; ++i) {
+        const auto halt = [&](const std::string& text) {
+            stop = {true, i, text};
+            return std::move(jobs);
+        };
+        std::int64_t left = 0;
+        std::int64_t top = 0;
+        std::int64_t kind = 0;
+        if (!readField(in, left) || !readField(in, top) || !readField(in, kind))
+            return halt("its left, top or coder kind, or a ';' after them, is missing");
+        const bool background = i == header.recordCount - 1;
+        const bool selected = background ? selection.background() : selection.isSelected(i);
+        if (!selected) {
+            if (!skipRegion(in, kind, &why))
+                return halt(why);
+            continue;
+        }
+        if (left < 0 || top < 0 || left >= header.width || top >= header.height)
+            return halt(formatText("its corner (%lld, %lld) lies outside the %d x %d picture", asLong(left),
+                                   asLong(top), header.width, header.height));
+        auto job = std::make_unique<RecordJob>();
+        job->index = i;
+        job->background = background;
+        job->x = static_cast<int>(left);
+        job->y = static_cast<int>(top);
+        if (!readRegionPayload(in, kind, {header.width - job->x, header.height - job->y}, job->payload, &why))
+            return halt(formatText("at (%d, %d): ", job->x, job->y) + why);
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+// Decodes the payloads of jobs[first, last): every wavelet plane and every lossless region is one task, the
+// largest first. Each task writes only its own job's fields.
+void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first, std::size_t last, int stages)
+{
+    struct Task {
+        std::int64_t pixels;
+        std::function<void()> run;
+    };
+    std::vector<Task> tasks;
+    for (std::size_t j = first; j < last; ++j) {
+        RecordJob* job = jobs[j].get();
+        if (job->payload.kind == static_cast<std::int64_t>(CoderKind::Wavelet)) {
+            for (int i = 0; i < 3; ++i) {
+                tasks.push_back({job->pixels(), [job, i, stages] {
+                                     job->planeOk[i] = decodeWaveletPlane(job->payload.wavelet, i, stages,
+                                                                          job->planes[i], &job->planeReasons[i]);
+                                 }});
+            }
+        } else {
+            tasks.push_back({job->pixels(), [job] {
+                                 job->losslessOk = decodeLosslessPayload(job->payload, job->lossless,
+                                                                         &job->losslessReason);
+                             }});
+        }
+    }
+    std::stable_sort(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) { return a.pixels > b.pixels; });
+    std::vector<std::function<void()>> runs;
+    runs.reserve(tasks.size());
+    for (Task& task : tasks)
+        runs.push_back(std::move(task.run));
+    runTasks(runs, defaultWorkerCount());
+}
+
+// The decoded picture of a job, or false with the reason of its first failure.
+bool decodedPicture(RecordJob& job, RasterImage& picture, std::string& why)
+{
+    if (job.payload.kind != static_cast<std::int64_t>(CoderKind::Wavelet)) {
+        if (!job.losslessOk) {
+            why = job.losslessReason;
+            return false;
+        }
+        picture = std::move(job.lossless);
+        return true;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!job.planeOk[i]) {
+            why = job.planeReasons[i];
+            return false;
+        }
+    }
+    return buildWaveletPicture(job.payload.wavelet, job.planes, picture, &why);
+}
+
+// Decoded pictures held at once: the records of a sound stream cover the picture about twice at most (regions
+// that do not overlap, and the background), so they decode together; a damaged stream claiming more is decoded
+// in turns, never holding much more than this.
+std::int64_t decodeBatchPixels(const StreamHeader& header)
+{
+    return 2 * static_cast<std::int64_t>(header.width) * header.height;
+}
+
+} // namespace
+
 DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selection)
 {
     DecodedPicture result;
@@ -85,52 +216,50 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
         return result;
     }
     result.image.fill(0);
+    const auto stopAt = [&](int index, const std::string& text) {
+        outcome.stoppedAt = index + 1;
+        outcome.reason = formatText("record %d of %d: ", index + 1, header.recordCount) + text;
+    };
 
-    for (int i = 0; i < header.recordCount; ++i) {
-        const auto stop = [&](const std::string& text) {
-            outcome.stoppedAt = i + 1;
-            outcome.reason = formatText("record %d of %d: ", i + 1, header.recordCount) + text;
-        };
-        std::int64_t left = 0;
-        std::int64_t top = 0;
-        std::int64_t kind = 0;
-        if (!readField(in, left) || !readField(in, top) || !readField(in, kind)) {
-            stop("its left, top or coder kind, or a ';' after them, is missing");
-            return result;
-        }
-        const bool background = i == header.recordCount - 1;
-        const bool selected = background ? selection.background() : selection.isSelected(i);
-        if (!selected) {
-            if (!skipRegion(in, kind, &why)) {
-                stop(why);
+    // All records are read before any is decoded, so the payloads of the selected records can be decoded side by
+    // side; they are pasted in stream order, which alone decides what the picture shows.
+    ReadStop readStop;
+    std::vector<std::unique_ptr<RecordJob>> jobs = readRecords(in, header, selection, readStop);
+    std::size_t first = 0;
+    while (first < jobs.size()) {
+        std::size_t last = first;
+        std::int64_t pixels = 0;
+        do {
+            pixels += jobs[last]->pixels();
+            ++last;
+        } while (last < jobs.size() && pixels + jobs[last]->pixels() <= decodeBatchPixels(header));
+        decodeJobs(jobs, first, last, header.stages);
+
+        for (std::size_t j = first; j < last; ++j) {
+            RecordJob& job = *jobs[j];
+            RasterImage region;
+            if (!decodedPicture(job, region, why)) {
+                stopAt(job.index, formatText("at (%d, %d): ", job.x, job.y) + why);
                 return result;
             }
-            continue;
+            if (!result.image.paste(region, job.x, job.y)) {
+                stopAt(job.index, formatText("a %d x %d region at (%d, %d) does not lie inside the picture",
+                                             region.width(), region.height(), job.x, job.y));
+                return result;
+            }
+            if (job.background) {
+                result.backgroundPresent = true;
+            } else {
+                result.regions.add(Region(job.x, job.y, job.x + region.width() - 1, job.y + region.height() - 1));
+                result.regions.deselect();
+            }
+            jobs[j].reset();
         }
-
-        if (left < 0 || top < 0 || left >= header.width || top >= header.height) {
-            stop(formatText("its corner (%lld, %lld) lies outside the %d x %d picture", asLong(left), asLong(top),
-                            header.width, header.height));
-            return result;
-        }
-        const int x = static_cast<int>(left);
-        const int y = static_cast<int>(top);
-        RasterImage region;
-        if (!decodeRegion(region, in, kind, header.stages, {header.width - x, header.height - y}, &why)) {
-            stop(formatText("at (%d, %d): ", x, y) + why);
-            return result;
-        }
-        if (!result.image.paste(region, x, y)) {
-            stop(formatText("a %d x %d region at (%d, %d) does not lie inside the picture", region.width(),
-                            region.height(), x, y));
-            return result;
-        }
-        if (background) {
-            result.backgroundPresent = true;
-        } else {
-            result.regions.add(Region(x, y, x + region.width() - 1, y + region.height() - 1));
-            result.regions.deselect();
-        }
+        first = last;
+    }
+    if (readStop.stopped) {
+        stopAt(readStop.index, readStop.reason);
+        return result;
     }
     outcome.complete = true;
     return result;

@@ -142,7 +142,7 @@ bool peekPlaneSize(const std::string& planeStream, int& width, int& height)
     return true;
 }
 
-bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, RegionRoom room, std::string* reason)
+bool readWaveletPayload(std::istream& in, RegionRoom room, WaveletPayload& payload, std::string* reason)
 {
     WaveletPayloadHeader header;
     if (!readWaveletPayloadHeader(in, header, reason))
@@ -153,10 +153,10 @@ bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, Regio
                                        static_cast<long long>(header.red + header.green + header.blue),
                                        static_cast<long long>(left < 0 ? 0 : left)));
 
-    std::string streams[3]; // red, green, blue, as they lie in the payload
+    WaveletPayload read;
     const std::int64_t lengths[3] = {header.red, header.green, header.blue};
     for (int i = 0; i < 3; ++i) {
-        if (!readBytes(in, lengths[i], streams[i]))
+        if (!readBytes(in, lengths[i], read.streams[i]))
             return fail(reason, formatText("wavelet payload: the %s plane stream is cut short", channelName(i)));
     }
 
@@ -165,7 +165,7 @@ bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, Regio
     int widths[3] = {};
     int heights[3] = {};
     for (int i = 0; i < 3; ++i) {
-        if (!peekPlaneSize(streams[i], widths[i], heights[i]))
+        if (!peekPlaneSize(read.streams[i], widths[i], heights[i]))
             return fail(reason, formatText("wavelet payload: the %s plane stream holds no plane size", channelName(i)));
     }
     for (int i = 0; i < 2; ++i) {
@@ -174,18 +174,58 @@ bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, Regio
                                            "blue %d x %d)",
                                            widths[0], heights[0], widths[1], heights[1], widths[2], heights[2]));
     }
-    const int width = widths[2];
-    const int height = heights[2];
-    if (!room.holds(width, height))
-        return fail(reason, formatText("a region of %d x %d pixels reaches outside the picture", width, height));
+    read.width = widths[2];
+    read.height = heights[2];
+    if (!room.holds(read.width, read.height))
+        return fail(reason, formatText("a region of %d x %d pixels reaches outside the picture", read.width,
+                                       read.height));
+    payload = std::move(read);
+    return true;
+}
 
+bool decodeWaveletPlane(const WaveletPayload& payload, int index, int stages, FloatImage& plane, std::string* reason)
+{
+    const std::string& stream = payload.streams[index];
+    std::string why;
+    FloatImage decoded;
+    if (!decodePlane(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(), stages, decoded, &why))
+        return fail(reason, formatText("wavelet payload: %s plane: %s", channelName(index), why.c_str()));
+    const std::size_t expected = static_cast<std::size_t>(payload.width) * static_cast<std::size_t>(payload.height);
+    if (decoded.width != payload.width || decoded.height != payload.height || decoded.data.size() != expected)
+        return fail(reason, formatText("wavelet payload: the %s plane decoded to another size than it records",
+                                       channelName(index)));
+    plane = std::move(decoded);
+    return true;
+}
+
+bool buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&planes)[3], RasterImage& image,
+                         std::string* reason)
+{
+    const std::size_t expected = static_cast<std::size_t>(payload.width) * static_cast<std::size_t>(payload.height);
+    for (const FloatImage& plane : planes) {
+        if (plane.data.size() != expected)
+            return fail(reason, "wavelet payload: a plane was not decoded");
+    }
+    RasterImage rebuilt;
+    if (!rebuilt.fromPlanes(planes[0].data.data(), planes[1].data.data(), planes[2].data.data(), payload.width,
+                            payload.height))
+        return fail(reason, formatText("wavelet payload: a %d x %d picture is beyond the size limits", payload.width,
+                                       payload.height));
+    image = std::move(rebuilt);
+    return true;
+}
+
+bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, RegionRoom room, std::string* reason)
+{
+    WaveletPayload payload;
+    if (!readWaveletPayload(in, room, payload, reason))
+        return false;
     FloatImage planes[3];
     std::string planeReasons[3];
     std::future<bool> decoded[3];
     for (int i = 0; i < 3; ++i) {
-        decoded[i] = runConcurrently([&streams, &planes, &planeReasons, i, stages] {
-            return decodePlane(reinterpret_cast<const std::uint8_t*>(streams[i].data()), streams[i].size(), stages,
-                               planes[i], &planeReasons[i]);
+        decoded[i] = runConcurrently([&payload, &planes, &planeReasons, i, stages] {
+            return decodeWaveletPlane(payload, i, stages, planes[i], &planeReasons[i]);
         });
     }
     bool ok[3];
@@ -193,18 +233,9 @@ bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, Regio
         ok[i] = decoded[i].get();
     for (int i = 0; i < 3; ++i) {
         if (!ok[i])
-            return fail(reason, formatText("wavelet payload: %s plane: %s", channelName(i), planeReasons[i].c_str()));
-        const std::size_t expected = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-        if (planes[i].width != width || planes[i].height != height || planes[i].data.size() != expected)
-            return fail(reason, formatText("wavelet payload: the %s plane decoded to another size than it records",
-                                           channelName(i)));
+            return fail(reason, planeReasons[i]);
     }
-
-    RasterImage rebuilt;
-    if (!rebuilt.fromPlanes(planes[0].data.data(), planes[1].data.data(), planes[2].data.data(), width, height))
-        return fail(reason, formatText("wavelet payload: a %d x %d picture is beyond the size limits", width, height));
-    image = std::move(rebuilt);
-    return true;
+    return buildWaveletPicture(payload, planes, image, reason);
 }
 
 } // namespace nubo

@@ -3,6 +3,7 @@
 #include "common/diagnostics.h"
 #include "image/raster_image.h"
 #include "roi/region_room.h"
+#include "wavelet/float_image.h"
 
 #include <iosfwd>
 #include <string>
@@ -37,6 +38,26 @@ bool writeWaveletPayload(std::ostream& out, const std::string& red, const std::s
 // Refuses, leaving `image` as it was: a missing separator, a negative length, lengths beyond the stream's end,
 // a plane that does not fit in `room`, planes of different sizes, and a plane stream that cannot be decoded.
 bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, RegionRoom room,
+                         std::string* reason = nullptr);
+
+// The steps of decodeWaveletRegion, for callers that decode the planes of several payloads concurrently.
+
+// A payload read from the stream and checked (lengths, plane sizes, room) but not decoded.
+struct WaveletPayload {
+    std::string streams[3]; // red, green, blue
+    int width = 0;
+    int height = 0;
+};
+
+bool readWaveletPayload(std::istream& in, RegionRoom room, WaveletPayload& payload, std::string* reason = nullptr);
+
+// Decodes plane `index` (0 red, 1 green, 2 blue) of a payload read by readWaveletPayload; it must decode to the
+// size the payload recorded.
+bool decodeWaveletPlane(const WaveletPayload& payload, int index, int stages, FloatImage& plane,
+                        std::string* reason = nullptr);
+
+// Rebuilds the picture from the three decoded planes (red, green, blue).
+bool buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&planes)[3], RasterImage& image,
                          std::string* reason = nullptr);
 
 // Moves the read position over a payload without decoding it.
