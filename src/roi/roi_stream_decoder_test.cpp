@@ -252,5 +252,32 @@ TEST(RoiStreamDecoder, DecodeIntoDocument)
     EXPECT_EQ(target.image().width(), 64);
 }
 
+// Records covering the picture many times over (only a damaged stream has them) are decoded in turns, and the
+// first one still wins every pixel; a record in a later turn that fails keeps what the earlier turns pasted.
+TEST(RoiStreamDecoder, ManyFullSizeRecordsDecodeInTurns)
+{
+    std::string stream = "40;30;7;2;";
+    for (int i = 0; i < 6; ++i) {
+        const auto shade = static_cast<std::uint8_t>(20 * (i + 1));
+        stream += "0;0;2;" + testing::losslessPayload(testing::uniformImage(40, 30, shade, shade, shade));
+    }
+    const std::string background = "0;0;1;" + testing::waveletPayload(testing::uniformImage(40, 30, 0, 0, 200), 1, 2);
+    const DecodedPicture decoded = decodeRoiStream(stream + background, testing::selectEverything(6));
+    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    EXPECT_EQ(decoded.regions.count(), 6);
+    EXPECT_EQ(pixelAt(decoded.image, 39, 29), (Bgr{20, 20, 20}));
+
+    // The fifth record's code bytes are cut to nothing: the first four stay, and decoding stops at the fifth.
+    std::string damaged = "40;30;7;2;";
+    for (int i = 0; i < 6; ++i) {
+        const std::string payload = testing::losslessPayload(testing::uniformImage(40, 30, 9, 9, 9));
+        damaged += "0;0;2;" + (i == 4 ? std::string("0;40;30;") : payload);
+    }
+    const DecodedPicture stopped = decodeRoiStream(damaged + background, testing::selectEverything(6));
+    EXPECT_FALSE(stopped.outcome.complete);
+    EXPECT_EQ(stopped.outcome.stoppedAt, 5) << stopped.outcome.reason;
+    EXPECT_EQ(stopped.regions.count(), 4);
+}
+
 } // namespace
 } // namespace nubo
