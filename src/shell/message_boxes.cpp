@@ -20,9 +20,11 @@ QWidget* messageBoxOwner() { return owner().data(); }
 
 void setMessageBoxOwner(QWidget* window) { owner() = window; }
 
-void showError(const QString& caption, const QString& text)
+void showError(const QString& caption, const QString& text) { showMessage(QMessageBox::Critical, caption, text); }
+
+void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, messageBoxOwner());
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, messageBoxOwner());
     box.exec();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 class QWidget;
@@ -12,6 +13,9 @@ void setMessageBoxOwner(QWidget* owner);
 
 // A modal box with the stop icon and one OK button, owned by the main window.
 void showError(const QString& caption, const QString& text);
+
+// A modal box with the given icon (NoIcon for none) and one OK button, owned by the main window.
+void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
 
 // The picture file errors and their caption.
 inline const QString kErrorCaption = QStringLiteral("Błąd!");

@@ -3,6 +3,7 @@
 #include "shell/child_frame.h"
 #include "shell/coder_settings_dialog.h"
 #include "shell/command_ids.h"
+#include "shell/document_coding.h"
 #include "shell/document_manager.h"
 #include "shell/message_boxes.h"
 #include "shell/nubo_view.h"
@@ -149,6 +150,11 @@ bool CnuboDoc::commandState(int id, CommandState& state) const
     case cmd::FileSaveAs:
     case cmd::FileClose:
     case cmd::CoderSettings:
+    case cmd::EncodeToFile:
+    case cmd::DecodeFromFile:
+    case cmd::TestRoi:
+    case cmd::TestRoiDecodeOnly:
+    case cmd::CompareWith:
         state = {};
         return true;
     case cmd::DescriptionsHidden:
@@ -163,8 +169,6 @@ bool CnuboDoc::commandState(int id, CommandState& state) const
     case cmd::DescriptionsBackground:
         state = {true, data_.opaqueLabels()};
         return true;
-    // The coding commands (Encode img to file, Decode img from file, Test ROI, Test ROI (only decode), Compare
-    // with ...) are answered here when they are built; until then no target handles them and they stay disabled.
     default:
         return false;
     }
@@ -197,6 +201,21 @@ bool CnuboDoc::onCommand(int id)
         return true;
     case cmd::CoderSettings:
         editCoderSettings();
+        return true;
+    case cmd::EncodeToFile:
+        encodeToFile(*this);
+        return true;
+    case cmd::DecodeFromFile:
+        decodeFromFile(*this);
+        return true;
+    case cmd::TestRoi:
+        testRoi(*this);
+        return true;
+    case cmd::TestRoiDecodeOnly:
+        testRoiDecodeOnly(*this);
+        return true;
+    case cmd::CompareWith:
+        compareWith(*this);
         return true;
     default:
         return false;

@@ -14,7 +14,7 @@ class DocumentManager;
 
 // One open picture: the document data with the windows' side of it (title, file, views) and the document's own
 // commands: saving, closing, the description modes and the coder settings. The coding commands of the Options menu
-// are handled here too, by id, once they are built (see onCommand).
+// are handled here too and run through document_coding.h.
 class CnuboDoc : public QObject, public CommandTarget {
     Q_OBJECT
 public:

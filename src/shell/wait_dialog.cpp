@@ -1,0 +1,144 @@
+#include "shell/wait_dialog.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace nubo {
+
+namespace {
+
+constexpr int kAnimationPeriodMs = 400;
+constexpr int kAnimationSteps = 10;
+
+// The dialog's layout in dialog units: 126 x 24, the message at (7, 7) 91 x 8, the bar at (98, 7) 14 x 10. A
+// horizontal unit is a quarter of the font's average character width, a vertical one an eighth of its height.
+struct DialogUnits {
+    int x;
+    int y;
+    int w(int units) const { return units * x / 4; }
+    int h(int units) const { return units * y / 8; }
+};
+
+} // namespace
+
+WaitDialog::WaitDialog(QWidget* parent)
+    : QDialog(parent), message_(new QLabel(this)), animation_(new QLabel(this)), timer_(new QTimer(this))
+{
+    setWindowTitle(QString());
+    setModal(true);
+    message_->setObjectName(QStringLiteral("message"));
+    animation_->setObjectName(QStringLiteral("animation"));
+    animation_->setText(QStringLiteral(" "));
+    timer_->setInterval(kAnimationPeriodMs);
+    connect(timer_, &QTimer::timeout, this, &WaitDialog::advanceAnimation);
+
+    layOut();
+}
+
+void WaitDialog::layOut()
+{
+    const QFontMetrics metrics(font());
+    const DialogUnits du{std::max(1, metrics.averageCharWidth()), std::max(1, metrics.height())};
+    // The controls keep their places, but each may grow to its text's width in a font wider than the one the
+    // layout was made for.
+    const int messageWidth = std::max(du.w(91), metrics.horizontalAdvance(message_->text()));
+    const int barWidth = std::max(du.w(14), metrics.horizontalAdvance(animationFrame(4)));
+    message_->setGeometry(du.w(7), du.h(7), messageWidth, std::max(du.h(8), metrics.height()));
+    animation_->setGeometry(du.w(7) + messageWidth, du.h(7), barWidth, std::max(du.h(10), metrics.height()));
+    setFixedSize(std::max(du.w(126), animation_->geometry().right() + 1 + du.w(7)),
+                 std::max(du.h(24), animation_->geometry().bottom() + 1 + du.h(7)));
+}
+
+void WaitDialog::setMessage(const QString& message)
+{
+    message_->setText(message);
+    layOut();
+}
+
+QString WaitDialog::message() const { return message_->text(); }
+
+QString WaitDialog::animationText() const { return animation_->text(); }
+
+QString WaitDialog::animationFrame(int step)
+{
+    switch (step) {
+    case 0:
+    case 8:
+        return QStringLiteral("|");
+    case 1:
+    case 7:
+        return QStringLiteral("||");
+    case 2:
+    case 6:
+        return QStringLiteral("|||");
+    case 3:
+    case 5:
+        return QStringLiteral("||||");
+    case 4:
+        return QStringLiteral("|||||");
+    default:
+        return QStringLiteral(" ");
+    }
+}
+
+void WaitDialog::advanceAnimation()
+{
+    step_ = (step_ + 1) % kAnimationSteps;
+    animation_->setText(animationFrame(step_));
+}
+
+void WaitDialog::endFromWorker(int result)
+{
+    QMetaObject::invokeMethod(this, [this, result] { finishWork(result); }, Qt::QueuedConnection);
+}
+
+void WaitDialog::finishWork(int result)
+{
+    workEnded_ = true;
+    workResult_ = result;
+    QDialog::done(result);
+}
+
+int WaitDialog::run()
+{
+    // The worker may have ended before the dialog ever ran; its queued end may also still be waiting, in which
+    // case exec() meets it in its first round of events and returns at once.
+    if (workEnded_)
+        return workResult_;
+    return exec();
+}
+
+void WaitDialog::done(int result)
+{
+    if (workEnded_)
+        QDialog::done(result);
+}
+
+void WaitDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    animation_->setText(QStringLiteral(" "));
+    step_ = 0;
+    timer_->start();
+}
+
+void WaitDialog::hideEvent(QHideEvent* event)
+{
+    timer_->stop();
+    QDialog::hideEvent(event);
+}
+
+void WaitDialog::closeEvent(QCloseEvent* event)
+{
+    if (!workEnded_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+} // namespace nubo

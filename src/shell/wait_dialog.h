@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QTimer;
+
+namespace nubo {
+
+// The small untitled box shown while a coding worker runs: a message and a bar that grows and shrinks every
+// 400 ms. Only its worker ends it (endFromWorker); Esc and the close button do nothing until then, so the command
+// never goes on while the worker still uses the document or the stream.
+class WaitDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit WaitDialog(QWidget* parent = nullptr);
+
+    void setMessage(const QString& message);
+    QString message() const;
+    QString animationText() const;
+    int animationStep() const { return step_; }
+
+    // The bar shown at an animation step 0 ... 9: 0 and 8 "|", 1 and 7 "||", 2 and 6 "|||", 3 and 5 "||||",
+    // 4 "|||||", 9 " ".
+    static QString animationFrame(int step);
+
+    // Safe from any thread: ends the dialog with this result through a queued call to the dialog's thread. When
+    // the dialog is not running yet, run() then returns at once instead of waiting for an end that has passed.
+    void endFromWorker(int result);
+
+    // Runs the dialog modally until the worker has ended it; returns the worker's result.
+    int run();
+
+    // True once the worker's end has reached the dialog's thread.
+    bool workEnded() const { return workEnded_; }
+
+public slots:
+    // One tick of the 400 ms timer.
+    void advanceAnimation();
+    // Ignored until the worker has ended the dialog (this is where Esc lands).
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void layOut();
+    void finishWork(int result);
+
+    QLabel* message_;
+    QLabel* animation_;
+    QTimer* timer_;
+    int step_ = 0;
+    bool workEnded_ = false;
+    int workResult_ = 0;
+};
+
+} // namespace nubo
