@@ -414,9 +414,10 @@ int runInfo(const CliOptions& options, std::ostream& out, std::ostream& err)
         json.endObject();
         out << json.text() << '\n';
     } else {
-        out << formatText("%s: %d x %d pixels, %d wavelet stages, %d records (%d regions and the background), "
+        out << formatText("%s: %d x %d pixels, %d wavelet stages, %d records (%d region%s and the background), "
                           "%zu bytes",
-                          input.c_str(), h.width, h.height, h.stages, h.recordCount, h.regionCount(), stream.size())
+                          input.c_str(), h.width, h.height, h.stages, h.recordCount, h.regionCount(),
+                          h.regionCount() == 1 ? "" : "s", stream.size())
             << '\n';
         out << "record  role        kind        left    top  width  height  payload bytes\n";
         for (const RecordInfo& r : info.records) {
