@@ -33,9 +33,11 @@ bool readStreamHeader(std::istream& in, StreamHeader& header, std::string* reaso
 {
     static const char* const names[] = {"picture width", "picture height", "record count", "number of stages"};
     std::int64_t fields[4] = {};
+    // The character after each header number is taken as its separator whatever it is, as streams have always
+    // been read; only the record fields insist on ";".
     for (int i = 0; i < 4; ++i) {
-        if (!readField(in, fields[i]))
-            return fail(reason, formatText("header: the %s or its ';' is missing", names[i]));
+        if (!readFieldUncheckedSeparator(in, fields[i]))
+            return fail(reason, formatText("header: the %s or the character after it is missing", names[i]));
     }
     const std::int64_t width = fields[0];
     const std::int64_t height = fields[1];

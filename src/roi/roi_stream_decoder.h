@@ -27,9 +27,10 @@ struct StreamHeader {
     int regionCount() const { return recordCount - 1; }
 };
 
-// Reads and checks the header at the read position, leaving the position after it. Refused with a reason: a
-// missing number or separator, a picture size outside the limits (common/limits.h), a record count below 1 or
-// with more regions than the picture has pixels or than kMaxRegionRecords, stages outside kMinStages ... kMaxStages.
+// Reads and checks the header at the read position, leaving the position after it. The character after each
+// number is its separator and is not checked. Refused with a reason: a missing number or separator character, a
+// picture size outside the limits (common/limits.h), a record count below 1 or with more regions than the picture
+// has pixels or than kMaxRegionRecords, stages outside kMinStages ... kMaxStages.
 bool readStreamHeader(std::istream& in, StreamHeader& header, std::string* reason = nullptr);
 
 // As readStreamHeader, then returns the read position to where it was.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace nubo {
@@ -211,7 +212,7 @@ TEST(RoiStreamDecoder, HeaderChecks)
 {
     const char* refused[] = {
         "0;10;1;5;",     "10;-3;1;5;",    "40000;10;1;5;", "10;10;0;5;", "10;10;102;5;",
-        "10;10;1;0;",    "10;10;1;17;",   "10;10;1",       "10;10;1:5;", "8192;8193;1;5;",
+        "10;10;1;0;",    "10;10;1;17;",   "10;10;1",       "10;10;1;5",  "8192;8193;1;5;",
         "300;300;65538;5;",
     };
     for (const char* text : refused) {
@@ -230,6 +231,28 @@ TEST(RoiStreamDecoder, HeaderChecks)
     EXPECT_EQ(header.regionCount(), 100);
     EXPECT_EQ(header.stages, 16);
     EXPECT_EQ(in.tellg(), 0);
+}
+
+// The header's separators are read but not checked: any character after a header number will do, while the
+// record fields still need their ";".
+TEST(RoiStreamDecoder, HeaderSeparatorsAreNotChecked)
+{
+    const EncodedDocument encoded;
+    const std::string sound = encoded.stream;
+    ASSERT_EQ(sound.rfind("64;48;4;3;", 0), 0u);
+    const std::string odd = "64:48,4 x3-" + sound.substr(10);
+    const DecodedPicture expected = decodeRoiStream(sound, testing::selectEverything(3));
+    const DecodedPicture decoded = decodeRoiStream(odd, testing::selectEverything(3));
+    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    EXPECT_EQ(decoded.regions.count(), 3);
+    EXPECT_TRUE(decoded.backgroundPresent);
+    ASSERT_EQ(decoded.image.size(), expected.image.size());
+    EXPECT_TRUE(std::equal(decoded.image.data(), decoded.image.data() + decoded.image.size(), expected.image.data()));
+
+    const DecodedPicture recordDamaged = decodeRoiStream(sound.substr(0, 10) + "2:3;2;" + sound.substr(16),
+                                                         testing::selectEverything(3));
+    EXPECT_FALSE(recordDamaged.outcome.complete);
+    EXPECT_EQ(recordDamaged.outcome.stoppedAt, 1);
 }
 
 // Decoding into a document replaces its picture and regions and hides labels; a refused header changes nothing.

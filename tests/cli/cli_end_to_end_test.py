@@ -188,6 +188,22 @@ class DecodeCommand(CliTestCase):
         self.assertFalse(os.path.exists(self.path("x.bmp")))
 
 
+    # The separators of the header are read but not checked: any character after a header number decodes alike.
+    def test_header_separators_are_not_checked(self):
+        with open(SMALL_STREAM, "rb") as f:
+            sound = f.read()
+        self.assertTrue(sound.startswith(b"48;40;3;3;"))
+        odd = self.path("odd.roi")
+        with open(odd, "wb") as f:
+            f.write(b"48,40:3x3|" + sound[len(b"48;40;3;3;"):])
+        for stream, out in ((SMALL_STREAM, "sound.bmp"), (odd, "odd.bmp")):
+            result = run("decode", stream, "-o", self.path(out))
+            self.assertEqual(result.returncode, 0, result.stderr)
+        with open(self.path("sound.bmp"), "rb") as a, open(self.path("odd.bmp"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        self.assertEqual(run("info", odd).returncode, 0)
+
+
 class TestCommand(CliTestCase):
     # Encoding and decoding statistics; --save-stream keeps exactly what encode writes.
     def test_statistics_and_saved_stream(self):
