@@ -1,3 +1,4 @@
+#include "common/diagnostics.h"
 #include "shell/child_frame.h"
 #include "shell/command_ids.h"
 #include "shell/document_manager.h"
@@ -117,6 +118,15 @@ private slots:
         QCOMPARE(documents()->activeDocument()->title(), QStringLiteral("frame.bmp"));
         QCOMPARE(documents()->activeDocument()->data().image().width(), 64);
         QCOMPARE(frame()->windowTitle(), QStringLiteral("nubo - frame.bmp"));
+    }
+
+    // The program writes its numbers with a decimal point whatever locale the environment gave QApplication.
+    void numbersUseDecimalPoint()
+    {
+        std::setlocale(LC_NUMERIC, "C.utf8");
+        start({});
+        QCOMPARE(QString::fromLatin1(std::setlocale(LC_NUMERIC, nullptr)), QStringLiteral("C"));
+        QCOMPARE(QString::fromStdString(formatText("%.3f", 4.0)), QStringLiteral("4.000"));
     }
 
     // A picture that cannot be read on the command line shows the error box and start-up fails.

@@ -13,10 +13,15 @@
 #include <QPageSetupDialog>
 #include <QScreen>
 
+#include <clocale>
+
 namespace nubo {
 
 CnuboApp::CnuboApp()
 {
+    // QApplication adopts the user's locale, which would make the statistic texts' "%.3f" print decimal commas
+    // under some languages; the program's number texts are always written with a point.
+    std::setlocale(LC_NUMERIC, "C");
     // Settings and the recent-file list live under these names.
     QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     QCoreApplication::setApplicationName(QStringLiteral("nubo"));
