@@ -27,6 +27,8 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <clocale>
+
 #include <memory>
 
 namespace nubo {
