@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace nubo {
 namespace {
 
@@ -53,6 +56,46 @@ TEST(RoiStreamGolden, EncodingIsRepeatable)
     ASSERT_TRUE(encodeRoiStream(goldenDocument(), first, discardSink()).ok);
     ASSERT_TRUE(encodeRoiStream(goldenDocument(), second, discardSink()).ok);
     EXPECT_EQ(first, second);
+}
+
+std::uint64_t pixelFingerprint(const RasterImage& image)
+{
+    return testing::fingerprint(std::string(reinterpret_cast<const char*>(image.data()),
+                                            static_cast<std::size_t>(image.size())));
+}
+
+// The stored multi-record fixture decodes to exactly the frozen pixels, every record and only some of them.
+TEST(RoiStreamGolden, StoredFixtureDecodesToFrozenPixels)
+{
+    std::ifstream file(std::string(NUBO_FIXTURES_DIR) + "/regions-48x40.roi", std::ios::binary);
+    const std::string stream((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(stream.empty());
+    const DecodedPicture all = decodeRoiStream(stream, testing::selectEverything(2));
+    ASSERT_TRUE(all.outcome.complete) << all.outcome.reason;
+    EXPECT_EQ(pixelFingerprint(all.image), 15717297029563585381ull);
+    const DecodedPicture some = decodeRoiStream(stream, testing::selection(2, {0}, false));
+    ASSERT_TRUE(some.outcome.complete) << some.outcome.reason;
+    EXPECT_EQ(pixelFingerprint(some.image), 14703810970720123045ull);
+}
+
+// The sample picture with the benchmark's three regions (two wavelet, one lossless) over a ratio 40 background
+// decodes to exactly the frozen pixels.
+TEST(RoiStreamGolden, SamplePictureWithThreeRegionsDecodesToFrozenPixels)
+{
+    RasterImage picture;
+    std::string reason;
+    ASSERT_TRUE(picture.loadBitmap(std::string(NUBO_FIXTURES_DIR) + "/astronaut.bmp", &reason)) << reason;
+    const DocumentData document = testing::makeDocument(picture,
+                                                        {region(160, 60, 300, 190, CoderKind::Wavelet, 4),
+                                                         region(350, 0, 470, 280, CoderKind::Wavelet, 20),
+                                                         region(130, 345, 215, 425, CoderKind::Arithmetic)},
+                                                        40, 5);
+    std::string stream;
+    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()).ok);
+    EXPECT_EQ(testing::fingerprint(stream), 6143889027255055444ull);
+    const DecodedPicture decoded = decodeRoiStream(stream, testing::selectEverything(3));
+    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    EXPECT_EQ(pixelFingerprint(decoded.image), 11413710913220579823ull);
 }
 
 } // namespace
