@@ -8,6 +8,10 @@
 
 namespace nubo {
 
+inline constexpr std::int32_t kArithHalf = 32768;
+inline constexpr std::int32_t kArithQuarter = 16384;
+inline constexpr std::int32_t kArithThreeQuarters = 49152;
+
 // Largest model total the 16-bit coder can take: after renormalisation the range is above a quarter of the code
 // space (16384), so every nonzero count keeps a nonempty interval and range * total fits in 32 bits.
 inline constexpr std::int32_t kMaxCodedTotal = 16384;
@@ -50,5 +54,48 @@ private:
     BitInput& input_;
     const Reciprocal* reciprocals_;
 };
+
+// Kept in the header: the quantiser decodes every symbol through it.
+inline int ArithDecoder::decode(const FrequencyModel& model)
+{
+    const std::int32_t total = model.total();
+    if (total <= 0 || total > kMaxCodedTotal) {
+        input_.fail("corrupt stream: symbol model cannot be decoded");
+        return 0;
+    }
+    const Reciprocal& divisor = reciprocals_[total];
+    const std::int32_t range = high_ - low_ + 1;
+    // Both operands are positive (low_ <= value_, total >= 1), so the unsigned division gives the same quotient.
+    const std::int32_t target = static_cast<std::int32_t>(static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1)
+                                                          / static_cast<std::uint32_t>(range));
+    std::int32_t cumulative = 0;
+    std::int32_t count = 0;
+    const int symbol = model.find(target, cumulative, count);
+    if (symbol < 0) {
+        input_.fail("corrupt stream: arithmetic code outside every symbol");
+        return 0;
+    }
+    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
+    low_ = low_ + divideExactly(range * cumulative, divisor);
+    for (;;) {
+        if (high_ >= kArithHalf) {
+            if (low_ >= kArithHalf) {
+                value_ -= kArithHalf;
+                low_ -= kArithHalf;
+                high_ -= kArithHalf;
+            } else if (low_ >= kArithQuarter && high_ < kArithThreeQuarters) {
+                value_ -= kArithQuarter;
+                low_ -= kArithQuarter;
+                high_ -= kArithQuarter;
+            } else {
+                break;
+            }
+        }
+        low_ = 2 * low_;
+        high_ = 2 * high_ + 1;
+        value_ = 2 * value_ + input_.getBit();
+    }
+    return symbol;
+}
 
 } // namespace nubo

@@ -54,19 +54,4 @@ void LayeredSymbolCoder::reset()
     }
 }
 
-int LayeredSymbolCoder::read(DecoderStream& stream, int update, int layer, int context)
-{
-    FrequencyModel* const m = model(layer, context);
-    if (m == nullptr) {
-        stream.bits.fail("corrupt stream: symbol context outside its layer");
-        return 0;
-    }
-    const int symbol = stream.arithDecoder().decode(*m);
-    if (stream.bits.failed())
-        return 0;
-    if (update)
-        m->update(symbol);
-    return symbol - 1;
-}
-
 } // namespace nubo
