@@ -18,7 +18,7 @@ void LayeredSymbolCoder::misuse(const char* what, int v, int layer, int context)
 }
 
 LayeredSymbolCoder::LayeredSymbolCoder(int layerCount, bool signedContexts, int maxTotal)
-    : maxTotal_(maxTotal), signedContexts_(signedContexts), layerCount_(layerCount), costTable_(symbolCostTable())
+    : maxTotal_(maxTotal), signedContexts_(signedContexts), layerCount_(layerCount)
 {
     if (layerCount < 0 || layerCount > kMaxLayers) {
         std::fprintf(stderr, "LayeredSymbolCoder: %d layers is outside 0..%d\n", layerCount, kMaxLayers);

@@ -61,7 +61,7 @@ private:
     int layerCount_;
     std::vector<Layer> layers_;
     std::vector<FrequencyModel> models_; // all layers in one block, layer by layer
-    const float* costTable_;
+    const float* costTable_ = nullptr;
 };
 
 // Kept in the header so that a quantiser holding this (final) class prices its symbols without a call.
@@ -75,6 +75,10 @@ inline float LayeredSymbolCoder::write(EncoderStream* stream, int v, int update,
     const int symbol = v + 1;
     const std::int32_t count = m->count(symbol);
     const std::int32_t total = m->total();
+    // The table is fetched at the first priced symbol: building it takes a log per entry, which a decoder, never
+    // pricing, should not pay for.
+    if (costTable_ == nullptr)
+        costTable_ = symbolCostTable();
     const float bits = symbolCost(costTable_, count, total);
     if (stream != nullptr) {
         if (count == 0)
