@@ -8,6 +8,7 @@
 #include "roi/task_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <istream>
 #include <memory>
@@ -89,6 +90,13 @@ struct RecordJob {
     RasterImage lossless;
     bool losslessOk = true;
     std::string losslessReason;
+    // The wavelet picture, built by whichever plane task finishes last, so that turning the planes into pixels
+    // overlaps with the other records' decoding rather than following it.
+    std::atomic<int> planesLeft{3};
+    bool pictureBuilt = false;
+    RasterImage picture;
+    bool pictureOk = true;
+    std::string pictureReason;
 
     std::int64_t pixels() const { return static_cast<std::int64_t>(payload.width) * payload.height; }
 };
@@ -138,6 +146,19 @@ std::vector<std::unique_ptr<RecordJob>> readRecords(std::istream& in, const Stre
     return jobs;
 }
 
+// Turns a wavelet job's decoded planes into its picture, once all three are decoded and sound, and frees them.
+void buildPicture(RecordJob& job)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (!job.planeOk[i])
+            return;
+    }
+    job.pictureOk = buildWaveletPicture(job.payload.wavelet, job.planes, job.picture, &job.pictureReason);
+    job.pictureBuilt = true;
+    for (FloatImage& plane : job.planes)
+        plane = FloatImage();
+}
+
 // Decodes the payloads of jobs[first, last): every wavelet plane and every lossless region is one task, the
 // largest first. Each task writes only its own job's fields.
 void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first, std::size_t last, int stages)
@@ -154,6 +175,9 @@ void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first
                 tasks.push_back({job->pixels(), [job, i, stages] {
                                      job->planeOk[i] = decodeWaveletPlane(job->payload.wavelet, i, stages,
                                                                           job->planes[i], &job->planeReasons[i]);
+                                     // The last plane sees the others' results (acquire-release on the count).
+                                     if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                                         buildPicture(*job);
                                  }});
             }
         } else {
@@ -187,6 +211,14 @@ bool decodedPicture(RecordJob& job, RasterImage& picture, std::string& why)
             why = job.planeReasons[i];
             return false;
         }
+    }
+    if (job.pictureBuilt) {
+        if (!job.pictureOk) {
+            why = job.pictureReason;
+            return false;
+        }
+        picture = std::move(job.picture);
+        return true;
     }
     return buildWaveletPicture(job.payload.wavelet, job.planes, picture, &why);
 }
