@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -151,6 +152,46 @@ TEST(RasterImagePlanes, PlaneValuesRoundAndClamp)
         EXPECT_EQ(image.data()[i * 3 + 1], expected[i]);
         EXPECT_EQ(image.data()[i * 3 + 0], expected[i]);
         EXPECT_EQ(image.data()[i * 3 + 2], 0);
+    }
+}
+
+// Every pixel, in groups of four or in the leftover ones, follows the rule: values around every half step, the
+// clamps, infinities and NaNs of both signs, in all three channels.
+TEST(RasterImagePlanes, EveryPixelFollowsTheRoundingRule)
+{
+    std::vector<float> values = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                                 -0.0f, 0.0f, 255.0f, std::nextafter(255.0f, 256.0f), 1e30f, -1e30f,
+                                 std::numeric_limits<float>::denorm_min()};
+    for (int k = -4; k <= 260; ++k) {
+        const float halfStep = static_cast<float>(k) + 0.5f;
+        values.push_back(halfStep);
+        values.push_back(std::nextafter(halfStep, -1000.0f));
+        values.push_back(std::nextafter(halfStep, 1000.0f));
+        values.push_back(static_cast<float>(k) + 0.3f);
+    }
+    const auto expectedByte = [](float v) -> std::uint8_t {
+        if (v > 255.0f)
+            return 255;
+        if (v < 0.0f || std::isnan(v))
+            return 0;
+        return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(v) + 0.5));
+    };
+    const int width = 37; // not a multiple of four
+    const int height = static_cast<int>(values.size()) / width;
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // Each channel sees the values in another order.
+    std::vector<float> red(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(count));
+    std::vector<float> green(red.rbegin(), red.rend());
+    std::vector<float> blue(red);
+    std::rotate(blue.begin(), blue.begin() + 5, blue.end());
+
+    RasterImage image;
+    ASSERT_TRUE(image.fromPlanes(red.data(), green.data(), blue.data(), width, height));
+    for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(image.data()[3 * i + 2], expectedByte(red[i])) << "red " << red[i] << " at " << i;
+        ASSERT_EQ(image.data()[3 * i + 1], expectedByte(green[i])) << "green " << green[i] << " at " << i;
+        ASSERT_EQ(image.data()[3 * i + 0], expectedByte(blue[i])) << "blue " << blue[i] << " at " << i;
     }
 }
 
