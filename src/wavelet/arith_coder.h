@@ -45,9 +45,14 @@ public:
 
     // Returns the decoded symbol. A model whose total is 0 or above kMaxCodedTotal, or a target no symbol holds
     // (damaged input), marks the input failed and returns 0 without touching the coder state.
-    int decode(const FrequencyModel& model);
+    int decode(const FrequencyModel& model) { return decodeWith<false>(model); }
+    // As decode, for a model of exactly FrequencyModel::kInlineSymbols symbols.
+    int decodeInline(const FrequencyModel& model) { return decodeWith<true>(model); }
 
 private:
+    template <bool Inline>
+    int decodeWith(const FrequencyModel& model);
+
     std::int32_t low_ = 0;
     std::int32_t high_ = 65535;
     std::int32_t value_ = 0;
@@ -56,7 +61,8 @@ private:
 };
 
 // Kept in the header: the quantiser decodes every symbol through it.
-inline int ArithDecoder::decode(const FrequencyModel& model)
+template <bool Inline>
+inline int ArithDecoder::decodeWith(const FrequencyModel& model)
 {
     const std::int32_t total = model.total();
     if (total <= 0 || total > kMaxCodedTotal) {
@@ -70,7 +76,7 @@ inline int ArithDecoder::decode(const FrequencyModel& model)
                                                           / static_cast<std::uint32_t>(range));
     std::int32_t cumulative = 0;
     std::int32_t count = 0;
-    const int symbol = model.find(target, cumulative, count);
+    const int symbol = Inline ? model.findInline(target, cumulative, count) : model.find(target, cumulative, count);
     if (symbol < 0) {
         input_.fail("corrupt stream: arithmetic code outside every symbol");
         return 0;

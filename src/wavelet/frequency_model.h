@@ -41,6 +41,11 @@ public:
     int find(std::int32_t target) const;
     // As find, also giving the symbol's interval [cumulative, cumulative + count) from the same tree walk.
     int find(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
+    // find and update for a model of exactly kInlineSymbols symbols (the caller knows), with the size fixed at
+    // compile time: the same walks and results without the storage and size tests.
+    int findInline(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
+    void updateInline(int symbol);
+
     std::int32_t total() const { return total_; }
     std::int32_t maxTotal() const { return maxTotal_; }
     int symbolCount() const { return symbolCount_; }
@@ -62,6 +67,9 @@ private:
     std::int32_t* positions() { return data() + 2 * symbolCount_; }
     std::int32_t* symbols() { return data() + 3 * symbolCount_; }
     const std::int32_t* symbols() const { return data() + 3 * symbolCount_; }
+    void updateIn(std::int32_t* count, int n, int symbol);
+    static int findIn(const std::int32_t* count, int n, std::int32_t target, std::int32_t& cumulativeCount,
+                      std::int32_t& symbolCountHere);
     void copyFrom(const FrequencyModel& other);
     void takeFrom(FrequencyModel& other);
     void release();
@@ -87,10 +95,20 @@ private:
 // Kept in the header: the symbol coder calls it for every symbol it prices or codes.
 inline void FrequencyModel::update(int symbol)
 {
-    std::int32_t* const count = counts();
-    std::int32_t* const left = count + symbolCount_;
-    std::int32_t* const position = left + symbolCount_;
-    std::int32_t* const symbolAtPosition = position + symbolCount_;
+    updateIn(counts(), symbolCount_, symbol);
+}
+
+inline void FrequencyModel::updateInline(int symbol)
+{
+    updateIn(storage_.inlined, kInlineSymbols, symbol);
+}
+
+// The update on the given storage of n symbols; n is a constant where the caller knows the size.
+inline void FrequencyModel::updateIn(std::int32_t* const count, const int n, int symbol)
+{
+    std::int32_t* const left = count + n;
+    std::int32_t* const position = left + n;
+    std::int32_t* const symbolAtPosition = position + n;
     int i = position[symbol];
     const std::int32_t c = count[i];
 
@@ -155,18 +173,29 @@ inline int FrequencyModel::find(std::int32_t target) const
 inline int FrequencyModel::find(std::int32_t target, std::int32_t& cumulativeCount,
                                 std::int32_t& symbolCountHere) const
 {
-    const std::int32_t* const count = counts();
-    const std::int32_t* const left = count + symbolCount_;
+    return findIn(counts(), symbolCount_, target, cumulativeCount, symbolCountHere);
+}
+
+inline int FrequencyModel::findInline(std::int32_t target, std::int32_t& cumulativeCount,
+                                      std::int32_t& symbolCountHere) const
+{
+    return findIn(storage_.inlined, kInlineSymbols, target, cumulativeCount, symbolCountHere);
+}
+
+inline int FrequencyModel::findIn(const std::int32_t* const count, const int n, std::int32_t target,
+                                  std::int32_t& cumulativeCount, std::int32_t& symbolCountHere)
+{
+    const std::int32_t* const left = count + n;
     int node = 0;
     std::int32_t base = 0;
-    while (node < symbolCount_) {
+    while (node < n) {
         const std::int32_t below = base + left[node];
         if (below <= target) {
             base = below + count[node];
             if (target < base) {
                 cumulativeCount = below;
                 symbolCountHere = count[node];
-                return left[2 * symbolCount_ + node]; // symbolAt
+                return left[2 * n + node]; // symbolAt
             }
             node = 2 * node + 2;
         } else {

@@ -8,6 +8,7 @@ namespace nubo {
 namespace {
 
 constexpr int kSymbols = 3; // -1, 0, +1 as symbols 0, 1, 2
+static_assert(kSymbols == FrequencyModel::kInlineSymbols, "read() uses the models' inline walks");
 
 } // namespace
 

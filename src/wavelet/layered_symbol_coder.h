@@ -103,11 +103,12 @@ inline int LayeredSymbolCoder::read(DecoderStream& stream, int update, int layer
         stream.bits.fail("corrupt stream: symbol context outside its layer");
         return 0;
     }
-    const int symbol = stream.arithDecoder().decode(*m);
+    // Every model here has three symbols, the inline size.
+    const int symbol = stream.arithDecoder().decodeInline(*m);
     if (stream.bits.failed())
         return 0;
     if (update)
-        m->update(symbol);
+        m->updateInline(symbol);
     return symbol - 1;
 }
 
