@@ -497,6 +497,34 @@ const GoldenCase kGoldenCases[] = {
       "RMS error = 20.315\n"
       "PSNR (transform domain) = 21.9745\n"
     },
+    // A plane 3 wide reaches a single column at its third step (a length-1 signal extends as a constant) and
+    // leaves two subbands without coefficients, whose per-coefficient columns print -nan.
+    {3, 20, 6u, 1, 3, false, 48, 0x3dee347d8c605013ull,
+      "Warning: Reduce # of transform steps or increase signal size\n"
+      "Warning:   or switch to periodic extension\n"
+      "Error: Low pass subband is too small\n"
+      "Warning: Reduce # of transform steps or increase signal size\n"
+      "Warning:   or switch to periodic extension\n"
+      "Error: Low pass subband is too small\n"
+      "Target rate = 20 bytes\n"
+      "Set  Precision     Rate                Distortion\n"
+      " 0:      8           25.17    8.39          3.42      1.14\n"
+      " 1:      0            0.00    -nan          0.00      -nan\n"
+      " 2:      5           12.75    6.38          5.10      2.55\n"
+      " 3:      0            0.00    -nan          0.00      -nan\n"
+      " 4:      2           13.21    2.64          6.15      1.23\n"
+      " 5:      4           24.98    5.00          8.18      1.64\n"
+      " 6:      1            7.71    1.54         29.33      5.87\n"
+      " 7:      0            0.00    0.00        207.46     20.75\n"
+      " 8:      2           59.50    2.97        215.57     10.78\n"
+      " 9:      1           16.34    1.63         15.14      1.51\n"
+      "\n"
+      "total rate = 19.958\n"
+      "total dist = 490.352\n"
+      "total coeffs = 60\n"
+      "RMS error = 2.85876\n"
+      "PSNR (transform domain) = 39.0072\n"
+    },
 };
 
 // Each golden plane codes to exactly its frozen bytes (length and FNV-1a fingerprint) and report, and decodes.
