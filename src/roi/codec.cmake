@@ -2,7 +2,6 @@
 # stream inspection, quality measure, stopwatch and the toolkit-free coding commands.
 nubo_library(nubo_roi
   SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/stream_fields.cpp
     ${CMAKE_CURRENT_LIST_DIR}/task_pool.cpp
     ${CMAKE_CURRENT_LIST_DIR}/wavelet_region_coder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/region_coder.cpp

@@ -2,6 +2,7 @@
 
 #include "common/limits.h"
 #include "roi/arithmetic_codec.h"
+#include "roi/stream_fields.h"
 
 #include <algorithm>
 #include <istream>
@@ -40,32 +41,12 @@ std::uint32_t encoderBufferSize(std::int64_t regionBytes)
                                                                 ArithmeticCodec::kMaxBufferSize));
 }
 
-// Reads "<integer>;" the way the stream's own extraction does: white space before the number and before the
-// separator is skipped.
-bool readField(std::istream& in, std::int64_t& value, const char* what, std::string* reason)
+// Reads "<integer>;" (white space before the number and the separator skipped), naming the field on failure.
+bool readPayloadField(std::istream& in, std::int64_t& value, const char* what, std::string* reason)
 {
-    long long number = 0;
-    if (!(in >> number))
-        return fail(reason, std::string("damaged lossless payload: no ") + what);
-    char separator = 0;
-    if (!(in >> separator) || separator != ';')
-        return fail(reason, std::string("damaged lossless payload: missing \";\" after the ") + what);
-    value = number;
+    if (!readField(in, value))
+        return fail(reason, std::string("damaged lossless payload: no ") + what + " followed by \";\"");
     return true;
-}
-
-// Bytes left in a seekable stream, or -1 when the stream cannot tell.
-std::int64_t bytesRemaining(std::istream& in)
-{
-    const std::istream::pos_type here = in.tellg();
-    if (here == std::istream::pos_type(-1))
-        return -1;
-    in.seekg(0, std::ios::end);
-    const std::istream::pos_type end = in.tellg();
-    in.seekg(here);
-    if (end == std::istream::pos_type(-1) || !in)
-        return -1;
-    return static_cast<std::int64_t>(end - here);
 }
 
 // Takes exactly count bytes from the stream, in pieces, failing if it ends first.
@@ -117,9 +98,9 @@ bool encodeLosslessRegion(const RasterImage& region, std::ostream& out, std::str
     }
     const std::uint32_t codeBytes = codec.stopEncoder();
 
-    const std::string header = std::to_string(codeBytes) + ";" + std::to_string(region.width()) + ";"
-        + std::to_string(region.height()) + ";";
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    writeField(out, codeBytes);
+    writeField(out, region.width());
+    writeField(out, region.height());
     out.write(reinterpret_cast<const char*>(codec.buffer()), codeBytes);
     if (!out)
         return fail(reason, "cannot write the lossless payload");
@@ -132,8 +113,8 @@ bool decodeLosslessRegion(RasterImage& region, std::istream& in, std::string* re
     std::int64_t codeBytes = 0;
     std::int64_t width = 0;
     std::int64_t height = 0;
-    if (!readField(in, codeBytes, "code byte count", reason) || !readField(in, width, "width", reason)
-        || !readField(in, height, "height", reason))
+    if (!readPayloadField(in, codeBytes, "code byte count", reason) || !readPayloadField(in, width, "width", reason)
+        || !readPayloadField(in, height, "height", reason))
         return false;
 
     // The encoder never writes more than the codec's largest buffer, and always at least one byte.
@@ -147,7 +128,7 @@ bool decodeLosslessRegion(RasterImage& region, std::istream& in, std::string* re
     if (regionBytes > kMaxLosslessRegionBytes)
         return fail(reason, "damaged lossless payload: region of " + sizeText(width, height)
                 + " pixels is too large for lossless coding");
-    const std::int64_t remaining = bytesRemaining(in);
+    const std::int64_t remaining = remainingBytes(in);
     if (remaining >= 0 && remaining < codeBytes)
         return fail(reason, "truncated lossless payload: " + std::to_string(codeBytes) + " code bytes announced, "
                 + std::to_string(remaining) + " left in the stream");

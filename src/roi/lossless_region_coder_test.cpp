@@ -242,9 +242,9 @@ TEST(LosslessRegionCoder, WhiteSpaceBeforeFieldsIsAccepted)
 // Another character where ";" belongs, or a missing number, fails the region.
 TEST(LosslessRegionCoder, MissingSeparatorOrNumberFails)
 {
-    EXPECT_NE(refusal("12,4;3;xxxxxxxxxxxx").find("\";\" after the code byte count"), std::string::npos);
-    EXPECT_NE(refusal("12;4:3;xxxxxxxxxxxx").find("\";\" after the width"), std::string::npos);
-    EXPECT_NE(refusal("12;4;3xxxxxxxxxxxxx").find("\";\" after the height"), std::string::npos);
+    EXPECT_NE(refusal("12,4;3;xxxxxxxxxxxx").find("no code byte count followed by \";\""), std::string::npos);
+    EXPECT_NE(refusal("12;4:3;xxxxxxxxxxxx").find("no width followed by \";\""), std::string::npos);
+    EXPECT_NE(refusal("12;4;3xxxxxxxxxxxxx").find("no height followed by \";\""), std::string::npos);
     EXPECT_NE(refusal(";4;3;xxxxxxxxxxxx").find("no code byte count"), std::string::npos);
     EXPECT_NE(refusal("12;;3;xxxxxxxxxxxx").find("no width"), std::string::npos);
     refusal("");
