@@ -1,63 +1,66 @@
 #!/usr/bin/env bash
-# Times nubo-cli against OpenJPEG on one picture, in one run: nubo with the background only at ratio 40, nubo with
-# three regions of both kinds, and OpenJPEG's opj_compress -r 40 / opj_decompress. Prints a table of the median
-# wall-clock and CPU times of encode and decode (whole processes, reading and writing files included; the cases
-# take turns in every run), stream sizes, bit rates and the RGB PSNR of each decoded picture against the source.
+# Times nubo-cli against OpenJPEG in one run: for each picture and each ratio (10, 40, 100), nubo's background-only
+# encode at that ratio and its decode, against opj_compress -r RATIO and opj_decompress. Whole processes, reading
+# and writing files included; the coders take turns within every run, so a change in the machine's load touches
+# them alike. Prints, per picture, ratio and step, the medians of wall-clock time, CPU time (user + system, all
+# threads) and peak resident memory of both, nubo's figure as a multiple of OpenJPEG's, then sizes and RGB PSNR.
 # Results are reported, never asserted.
 #
-# Usage: bench/compare_openjpeg.sh [PICTURE.bmp]
+# Usage: bench/compare_openjpeg.sh [PICTURE.bmp ...]
+#   Default pictures: the 512 x 512 sample and a 2-megapixel photo (the sample upscaled to 1448 x 1448 with
+#   ImageMagick's Lanczos filter, made in a scratch folder on every run).
 #   NUBO_CLI        the nubo-cli to time (default: build/src/cli/nubo-cli)
-#   NUBO_BENCH_RUNS runs per measurement, the median is shown (default 7)
-# Installs Debian's libopenjp2-tools with apt-get when opj_compress is missing.
+#   NUBO_BENCH_RUNS runs per measurement, the median is shown (default 5)
+#   NUBO_RATIOS     the ratios (default "10 40 100")
+# Installs Debian's libopenjp2-tools and imagemagick with apt-get when their tools are missing.
 set -euo pipefail
 
-root="$(cd "$(dirname "$0")/.." && pwd)"
-cli="${NUBO_CLI:-$root/build/src/cli/nubo-cli}"
-picture="${1:-$root/tests/fixtures/astronaut.bmp}"
-runs="${NUBO_BENCH_RUNS:-7}"
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 
-if [ ! -x "$cli" ]; then
-  echo "compare_openjpeg.sh: $cli not found; build first (scripts/setup.sh) or set NUBO_CLI" >&2
-  exit 1
+runs="${NUBO_BENCH_RUNS:-5}"
+ratios="${NUBO_RATIOS:-10 40 100}"
+
+missing=()
+command -v opj_compress > /dev/null && command -v opj_decompress > /dev/null || missing+=(libopenjp2-tools)
+[ $# -gt 0 ] || command -v convert > /dev/null || missing+=(imagemagick)
+install_missing "${missing[@]}"
+
+make_work
+
+pictures=("$@")
+if [ ${#pictures[@]} -eq 0 ]; then
+  photo="$work/photo-1448x1448.bmp"
+  convert "$root/tests/fixtures/astronaut.bmp" -filter Lanczos -resize 1448x1448 -type TrueColor "BMP3:$photo"
+  pictures=("$root/tests/fixtures/astronaut.bmp" "$photo")
 fi
-if ! command -v opj_compress > /dev/null || ! command -v opj_decompress > /dev/null; then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends libopenjp2-tools > /dev/null 2>&1
-fi
 
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-# The regions of the README's example on the sample picture: face and shuttle (wavelet), mission badge (lossless).
-regions=(--region 160,60,300,190:wavelet=4 --region 350,0,470,280:wavelet=20 --region 130,345,215,425:arithmetic)
-
-python3 - "$cli" "$picture" "$runs" "$work" "${regions[@]}" <<'PYTHON'
+python3 - "$cli" "$runs" "$work" "$ratios" "${pictures[@]}" <<'PYTHON'
+import math
 import os
-import resource
 import statistics
 import struct
 import subprocess
 import sys
-import time
 
-cli, picture, runs, work = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
-regions = sys.argv[5:]
+cli, runs, work, ratios = sys.argv[1], int(sys.argv[2]), sys.argv[3], [int(r) for r in sys.argv[4].split()]
+pictures = sys.argv[5:]
 
 
 def timed(command):
-    """Wall-clock and CPU (user + system, all threads) seconds of one run of the command."""
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    start = time.perf_counter()
-    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wall = time.perf_counter() - start
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    """Wall-clock seconds, CPU seconds (user + system, all threads) and peak resident KiB of one run."""
+    start = os.times().elapsed
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    wall = os.times().elapsed - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        raise SystemExit("%s failed with status %d" % (" ".join(command), process.returncode))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
 def rgb_samples(path):
-    """Width, height and the pixel bytes (rows without padding, top-down or bottom-up as stored) of a 24-bit BMP."""
+    """Width, height and the pixel bytes (rows without padding, in file order) of a 24-bit BMP."""
     with open(path, "rb") as f:
         data = f.read()
     offset, = struct.unpack_from("<I", data, 10)
@@ -78,58 +81,61 @@ def psnr(source, decoded):
     if (w1, h1) != (w2, h2):
         raise SystemExit("%s and %s differ in size" % (source, decoded))
     squared = sum((x - y) * (x - y) for x, y in zip(a, b))
-    if squared == 0:
-        return float("inf")
-    mse = squared / len(a)
-    import math
-    return 10 * math.log10(255 * 255 / mse)
+    return float("inf") if squared == 0 else 10 * math.log10(255 * 255 / (squared / len(a)))
 
 
-width, height, _ = rgb_samples(picture)
-pixels = width * height
+# One case per picture, ratio and coder: its encode and decode commands, stream and decoded picture.
+cases = []
+for index, picture in enumerate(pictures):
+    for ratio in ratios:
+        stem = os.path.join(work, "%d-%d" % (index, ratio))
+        cases.append((picture, ratio, "nubo",
+                      [cli, "encode", picture, "-o", stem + ".roi", "--background-ratio", str(ratio)],
+                      [cli, "decode", stem + ".roi", "-o", stem + "-nubo.bmp"], stem + ".roi", stem + "-nubo.bmp"))
+        cases.append((picture, ratio, "OpenJPEG",
+                      ["opj_compress", "-i", picture, "-o", stem + ".j2k", "-r", str(ratio)],
+                      ["opj_decompress", "-i", stem + ".j2k", "-o", stem + "-opj.bmp"], stem + ".j2k",
+                      stem + "-opj.bmp"))
 
-nubo_bg = os.path.join(work, "background.roi")
-nubo_rg = os.path.join(work, "regions.roi")
-opj = os.path.join(work, "picture.j2k")
-cases = [
-    ("nubo, background only, ratio 40",
-     [cli, "encode", picture, "-o", nubo_bg, "--background-ratio", "40"],
-     [cli, "decode", nubo_bg, "-o", os.path.join(work, "background.bmp")], nubo_bg,
-     os.path.join(work, "background.bmp")),
-    ("nubo, 3 regions + background 40",
-     [cli, "encode", picture, "-o", nubo_rg, "--background-ratio", "40", *regions],
-     [cli, "decode", nubo_rg, "-o", os.path.join(work, "regions.bmp")], nubo_rg, os.path.join(work, "regions.bmp")),
-    ("OpenJPEG, opj_compress -r 40",
-     ["opj_compress", "-i", picture, "-o", opj, "-r", "40"],
-     ["opj_decompress", "-i", opj, "-o", os.path.join(work, "openjpeg.bmp")], opj, os.path.join(work, "openjpeg.bmp")),
-]
-
-# The cases take turns within every run, so a change in the machine's load touches them alike.
-samples = {name: {"encode": [], "decode": []} for name, *_ in cases}
+samples = {}
 for _ in range(runs):
-    for name, encode, decode, _, _ in cases:
-        samples[name]["encode"].append(timed(encode))
-        samples[name]["decode"].append(timed(decode))
+    for picture, ratio, coder, encode, decode, _, _ in cases:
+        samples.setdefault((picture, ratio, coder, "encode"), []).append(timed(encode))
+        samples.setdefault((picture, ratio, coder, "decode"), []).append(timed(decode))
 
-rows = []
-for name, _, _, coded, decoded in cases:
-    size = os.path.getsize(coded)
-    median = lambda values, k: statistics.median(v[k] for v in values)
-    rows.append((name, median(samples[name]["encode"], 0), median(samples[name]["decode"], 0),
-                 median(samples[name]["encode"], 1), median(samples[name]["decode"], 1), size, size * 8.0 / pixels,
-                 psnr(picture, decoded)))
+
+def median(key, k):
+    return statistics.median(v[k] for v in samples[key])
+
 
 version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "libopenjp2-tools"], capture_output=True,
                          text=True).stdout or "?"
-print("Picture: %s (%d x %d), median of %d runs per figure, OpenJPEG %s, %d cores"
-      % (os.path.basename(picture), width, height, runs, version, os.cpu_count() or 0))
+print("nubo-cli against OpenJPEG %s, median of %d runs per figure, %d cores, load average %.1f at the end"
+      % (version, runs, os.cpu_count() or 0, os.getloadavg()[0]))
 print()
-print("| Coder | Encode (s) | Decode (s) | Encode CPU (s) | Decode CPU (s) | Bytes | Bit rate (bpp) | PSNR (dB) |")
-print("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: |")
-for row in rows:
-    print("| %s | %.3f | %.3f | %.3f | %.3f | %d | %.3f | %.2f |" % row)
-opj_row = rows[-1]
+print("| Picture | Ratio | Step | nubo wall (s) | OpenJPEG wall (s) | Wall | nubo CPU (s) | OpenJPEG CPU (s) | CPU "
+      "| nubo peak (MiB) | OpenJPEG peak (MiB) | Memory |")
+print("| --- | ---: | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: | ---: |")
+for picture in pictures:
+    width, height, _ = rgb_samples(picture)
+    name = "%s (%d x %d)" % (os.path.basename(picture), width, height)
+    for ratio in ratios:
+        for step in ("encode", "decode"):
+            ours = (picture, ratio, "nubo", step)
+            theirs = (picture, ratio, "OpenJPEG", step)
+            figures = [median(ours, 0), median(theirs, 0), median(ours, 1), median(theirs, 1),
+                       median(ours, 2) / 1024, median(theirs, 2) / 1024]
+            print("| %s | %d | %s | %.3f | %.3f | %.2fx | %.3f | %.3f | %.2fx | %.1f | %.1f | %.2fx |"
+                  % (name, ratio, step, figures[0], figures[1], figures[0] / figures[1], figures[2], figures[3],
+                     figures[2] / figures[3], figures[4], figures[5], figures[4] / figures[5]))
 print()
-for row in rows[:-1]:
-    print("%s: wall time %.2fx (encode), %.2fx (decode) OpenJPEG's" % (row[0], row[1] / opj_row[1], row[2] / opj_row[2]))
+print("| Picture | Ratio | nubo bytes | OpenJPEG bytes | nubo PSNR (dB) | OpenJPEG PSNR (dB) |")
+print("| --- | ---: | ---: | ---: | ---: | ---: |")
+for picture in pictures:
+    for ratio in ratios:
+        found = {coder: (coded, decoded) for p, r, coder, _, _, coded, decoded in cases if (p, r) == (picture, ratio)}
+        print("| %s | %d | %d | %d | %.2f | %.2f |"
+              % (os.path.basename(picture), ratio, os.path.getsize(found["nubo"][0]),
+                 os.path.getsize(found["OpenJPEG"][0]), psnr(picture, found["nubo"][1]),
+                 psnr(picture, found["OpenJPEG"][1])))
 PYTHON

@@ -6,8 +6,11 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev libglx-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins qt6-image-formats-plugins libgl-dev libglx-dev fonts-dejavu-core
   xvfb python3
+  libpng-dev libjpeg62-turbo-dev
+  python3-numpy python3-skimage imagemagick parallel libopenjp2-tools webp
+  clang-16 libclang-rt-16-dev
 )
 
 missing=()

@@ -20,14 +20,19 @@ const std::map<std::string, OptionSpec>& optionTable()
     static const std::map<std::string, OptionSpec> table = {
         {"-o", {true, {Encode, Decode, Test}}},
         {"--output", {true, {Encode, Decode, Test}}},
-        {"--stages", {true, {Encode, Test}}},
-        {"--background-ratio", {true, {Encode, Test}}},
-        {"--region", {true, {Encode, Test, Compare}}},
+        {"--stages", {true, {Encode, Test, Sweep}}},
+        {"--small-regions", {true, {Encode, Test, Sweep}}},
+        {"--background-ratio", {true, {Encode, Test, Sweep}}},
+        {"--background-coder", {true, {Encode, Test, Sweep}}},
+        {"--region", {true, {Encode, Test, Compare, Sweep}}},
         {"--report", {true, {Encode, Test}}},
         {"--regions", {true, {Decode, Test}}},
         {"--no-background", {false, {Decode, Test}}},
         {"--save-stream", {true, {Test}}},
-        {"--json", {false, {Encode, Decode, Test, Compare, Info}}},
+        {"--json", {false, {Encode, Decode, Test, Compare, Info, Sweep}}},
+        {"--ratios", {true, {Sweep}}},
+        {"--vary", {true, {Sweep}}},
+        {"--csv", {false, {Sweep}}},
     };
     return table;
 }
@@ -40,13 +45,14 @@ const char* commandName(Command command)
     case Command::Test: return "test";
     case Command::Compare: return "compare";
     case Command::Info: return "info";
+    case Command::Sweep: return "sweep";
     default: return "";
     }
 }
 
 Command commandNamed(const std::string& name)
 {
-    for (Command c : {Command::Encode, Command::Decode, Command::Test, Command::Compare, Command::Info}) {
+    for (Command c : {Command::Encode, Command::Decode, Command::Test, Command::Compare, Command::Info, Command::Sweep}) {
         if (name == commandName(c))
             return c;
     }
@@ -55,7 +61,7 @@ Command commandNamed(const std::string& name)
 
 int positionalCount(Command command) { return command == Command::Compare ? 2 : 1; }
 
-ParseResult usageError(std::string text) { return {std::nullopt, std::move(text)}; }
+Status usageError(std::string text) { return failure(std::move(text)); }
 
 bool inRange(int value, int low, int high) { return low <= value && value <= high; }
 
@@ -72,43 +78,67 @@ std::vector<std::string> split(const std::string& text, char separator)
     }
 }
 
-// Applies one option with its value to the options; returns an error text or "".
-std::string applyOption(CliOptions& options, const std::string& name, const std::string& value)
+// Applies one option with its value to the options.
+Status applyOption(CliOptions& options, const std::string& name, const std::string& value)
 {
-    std::string error;
     if (name == "-o" || name == "--output") {
         if (value.empty())
-            return "-o needs a file name";
+            return failure("-o needs a file name");
         options.output = value;
     } else if (name == "--stages") {
-        if (!parseInteger(value, options.stages) || !inRange(options.stages, kMinCliStages, kMaxCliStages))
-            return "--stages must be an integer from " + std::to_string(kMinCliStages) + " to "
-                + std::to_string(kMaxCliStages) + ", not '" + value + "'";
+        if (!parseInteger(value, options.stages) || !inRange(options.stages, kMinChosenStages, kMaxChosenStages))
+            return failure("--stages must be an integer from " + std::to_string(kMinChosenStages) + " to "
+                           + std::to_string(kMaxChosenStages) + ", not '" + value + "'");
+    } else if (name == "--small-regions") {
+        if (value == "arithmetic")
+            options.smallRegionKind = CoderKind::Arithmetic;
+        else if (value == "lossless")
+            options.smallRegionKind = CoderKind::Predictive;
+        else
+            return failure("--small-regions is 'arithmetic' or 'lossless', not '" + value + "'");
     } else if (name == "--background-ratio") {
         if (!parseInteger(value, options.backgroundRatio) || !inRange(options.backgroundRatio, kMinRatio, kMaxRatio))
-            return "--background-ratio must be an integer from 1 to 500, not '" + value + "'";
+            return failure("--background-ratio must be an integer from 1 to 500, not '" + value + "'");
+    } else if (name == "--background-coder") {
+        if (value == "wavelet")
+            options.backgroundCoder = CoderKind::Wavelet;
+        else if (value == "colour")
+            options.backgroundCoder = CoderKind::WaveletColour;
+        else
+            return failure("--background-coder is wavelet or colour, not '" + value + "'");
     } else if (name == "--region") {
         Region region;
-        if (!parseRegion(value, region, error))
-            return "--region " + value + ": " + error;
+        NUBO_RETURN_IF_ERROR(parseRegion(value, region).withContext("--region " + value));
         options.regions.push_back(region);
     } else if (name == "--report") {
         if (value.empty())
-            return "--report needs a file name or -";
+            return failure("--report needs a file name or -");
         options.report = value;
     } else if (name == "--regions") {
-        if (!parseRegionChoice(value, options.choice, error))
-            return "--regions " + value + ": " + error;
+        NUBO_RETURN_IF_ERROR(parseRegionChoice(value, options.choice).withContext("--regions " + value));
     } else if (name == "--no-background") {
         options.background = false;
     } else if (name == "--save-stream") {
         if (value.empty())
-            return "--save-stream needs a file name";
+            return failure("--save-stream needs a file name");
         options.saveStream = value;
     } else if (name == "--json") {
         options.json = true;
+    } else if (name == "--ratios") {
+        NUBO_RETURN_IF_ERROR(parseRatios(value, options.ratios).withContext("--ratios " + value));
+    } else if (name == "--vary") {
+        if (value == "background")
+            options.vary = VaryChoice::Background;
+        else if (value == "regions")
+            options.vary = VaryChoice::Regions;
+        else if (value == "all")
+            options.vary = VaryChoice::All;
+        else
+            return failure("--vary must be background, regions or all, not '" + value + "'");
+    } else if (name == "--csv") {
+        options.csv = true;
     }
-    return {};
+    return Status();
 }
 
 } // namespace
@@ -124,91 +154,81 @@ bool parseInteger(const std::string& text, int& value)
     return true;
 }
 
-bool parseRegion(const std::string& text, Region& region, std::string& error)
+Status parseRatios(const std::string& text, std::vector<int>& ratios)
+{
+    std::vector<int> parsed;
+    for (const std::string& part : split(text, ',')) {
+        int ratio = 0;
+        if (!parseInteger(part, ratio) || !inRange(ratio, kMinRatio, kMaxRatio))
+            return failure("give ratios from 1 to 500 separated by commas, such as 10,20,40");
+        parsed.push_back(ratio);
+    }
+    ratios = std::move(parsed);
+    return Status();
+}
+
+Status parseRegion(const std::string& text, Region& region)
 {
     const std::string::size_type colon = text.find(':');
     const std::vector<std::string> corners = split(text.substr(0, colon), ',');
     int values[4] = {};
-    if (corners.size() != 4) {
-        error = "give LEFT,TOP,RIGHT,BOTTOM";
-        return false;
-    }
+    if (corners.size() != 4)
+        return failure("give LEFT,TOP,RIGHT,BOTTOM");
     for (int i = 0; i < 4; ++i) {
-        if (!parseInteger(corners[static_cast<std::size_t>(i)], values[i]) || values[i] < 0) {
-            error = "'" + corners[static_cast<std::size_t>(i)] + "' is not a pixel coordinate";
-            return false;
-        }
+        if (!parseInteger(corners[static_cast<std::size_t>(i)], values[i]) || values[i] < 0)
+            return failure("'" + corners[static_cast<std::size_t>(i)] + "' is not a pixel coordinate");
     }
     Region result(values[0], values[1], values[2], values[3]);
-    if (result.right < result.left || result.bottom < result.top) {
-        error = "RIGHT must not be left of LEFT, nor BOTTOM above TOP";
-        return false;
-    }
+    if (result.right < result.left || result.bottom < result.top)
+        return failure("RIGHT must not be left of LEFT, nor BOTTOM above TOP");
     if (colon != std::string::npos) {
         const std::string kind = text.substr(colon + 1);
         if (kind == "arithmetic") {
             result.coderKind = CoderKind::Arithmetic;
+        } else if (kind == "lossless") {
+            result.coderKind = CoderKind::Predictive;
         } else if (kind == "wavelet") {
             result.coderKind = CoderKind::Wavelet;
-        } else if (kind.rfind("wavelet=", 0) == 0) {
-            if (!parseInteger(kind.substr(8), result.ratio) || !inRange(result.ratio, kMinRatio, kMaxRatio)) {
-                error = "the ratio must be an integer from 1 to 500";
-                return false;
-            }
+        } else if (kind == "colour") {
+            result.coderKind = CoderKind::WaveletColour;
+        } else if (kind.rfind("wavelet=", 0) == 0 || kind.rfind("colour=", 0) == 0) {
+            const bool colour = kind[0] == 'c';
+            result.coderKind = colour ? CoderKind::WaveletColour : CoderKind::Wavelet;
+            if (!parseInteger(kind.substr(colour ? 7 : 8), result.ratio)
+                || !inRange(result.ratio, kMinRatio, kMaxRatio))
+                return failure("the ratio must be an integer from 1 to 500");
         } else {
-            error = "the kind is ':wavelet=RATIO' or ':arithmetic', not ':" + kind + "'";
-            return false;
+            return failure("the kind is ':wavelet=RATIO', ':colour=RATIO', ':arithmetic' or ':lossless', not ':" + kind
+                           + "'");
         }
+
     }
     region = result;
-    return true;
+    return Status();
 }
 
-bool parseRegionChoice(const std::string& text, RegionChoice& choice, std::string& error)
+Status parseRegionChoice(const std::string& text, RegionChoice& choice)
 {
     if (text == "all") {
         choice = {true, {}};
-        return true;
+        return Status();
     }
     if (text == "none") {
         choice = {false, {}};
-        return true;
+        return Status();
     }
     RegionChoice result{false, {}};
     for (const std::string& part : split(text, ',')) {
         int number = 0;
-        if (!parseInteger(part, number) || number < 1) {
-            error = "give all, none or region numbers from 1, such as 1,3";
-            return false;
-        }
+        if (!parseInteger(part, number) || number < 1)
+            return failure("give all, none or region numbers from 1, such as 1,3");
         result.numbers.push_back(number);
     }
     choice = result;
-    return true;
+    return Status();
 }
 
-bool checkRegions(const std::vector<Region>& regions, int width, int height, std::string& error)
-{
-    for (std::size_t i = 0; i < regions.size(); ++i) {
-        const Region& r = regions[i];
-        const std::string name = "region " + std::to_string(i + 1) + " (" + std::to_string(r.left) + ","
-            + std::to_string(r.top) + "," + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
-        if (r.right >= width || r.bottom >= height) {
-            error = name + " leaves the " + std::to_string(width) + " x " + std::to_string(height) + " picture";
-            return false;
-        }
-        for (std::size_t j = 0; j < i; ++j) {
-            Region other = regions[j];
-            if (r.intersects(other, false)) {
-                error = name + " intersects region " + std::to_string(j + 1);
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-ParseResult parseArguments(const std::vector<std::string>& arguments)
+StatusOr<CliOptions> parseArguments(const std::vector<std::string>& arguments)
 {
     CliOptions options;
     if (arguments.empty())
@@ -216,11 +236,11 @@ ParseResult parseArguments(const std::vector<std::string>& arguments)
     const std::string& first = arguments[0];
     if (first == "--help" || first == "-h") {
         options.command = Command::Help;
-        return {options, {}};
+        return options;
     }
     if (first == "--version") {
         options.command = Command::Version;
-        return {options, {}};
+        return options;
     }
     options.command = commandNamed(first);
     if (options.command == Command::None)
@@ -240,7 +260,7 @@ ParseResult parseArguments(const std::vector<std::string>& arguments)
         if (argument == "--help" || argument == "-h") {
             options.helpFor = options.command;
             options.command = Command::Help;
-            return {options, {}};
+            return options;
         }
         std::string name = argument;
         std::optional<std::string> value;
@@ -265,9 +285,8 @@ ParseResult parseArguments(const std::vector<std::string>& arguments)
         } else if (!spec->second.takesValue && value) {
             return usageError("option '" + name + "' takes no value");
         }
-        const std::string error = applyOption(options, name, value.value_or(std::string()));
-        if (!error.empty())
-            return usageError(error);
+        if (const Status applied = applyOption(options, name, value.value_or(std::string())); !applied)
+            return usageError(applied.reason());
     }
 
     const int expected = positionalCount(options.command);
@@ -277,35 +296,59 @@ ParseResult parseArguments(const std::vector<std::string>& arguments)
                           + commandName(options.command) + " --help)");
     if ((options.command == Command::Encode || options.command == Command::Decode) && options.output.empty())
         return usageError(std::string(commandName(options.command)) + " needs -o FILE");
+    if (options.command == Command::Sweep && options.ratios.empty())
+        return usageError("sweep needs --ratios R1,R2,...");
+    if (options.command == Command::Sweep && options.vary != VaryChoice::Background && options.regions.empty())
+        return usageError("--vary regions and --vary all need at least one --region");
+    if (options.csv && options.json)
+        return usageError("--csv and --json cannot be combined");
     if (options.json && options.report == "-")
         return usageError("--report - would mix the report into the --json output; give a file");
-    return {options, {}};
+    return options;
 }
 
 std::string usageText(Command command)
 {
     const std::string encode =
-        "  nubo-cli encode PICTURE.bmp -o OUT.roi [--stages N] [--background-ratio R] [--region RECT]...\n"
+        "  nubo-cli encode PICTURE -o OUT.roi [--stages N] [--background-ratio R]\n"
+        "                  [--background-coder wavelet|colour] [--region RECT]... [--small-regions K]\n"
         "                  [--report FILE|-] [--json]\n";
     const std::string decode =
-        "  nubo-cli decode IN.roi -o OUT.bmp [--regions all|none|N[,N...]] [--no-background] [--json]\n";
+        "  nubo-cli decode IN.roi -o OUT.bmp|.png|.ppm [--regions all|none|N[,N...]] [--no-background] [--json]\n";
     const std::string test =
-        "  nubo-cli test PICTURE.bmp [--stages N] [--background-ratio R] [--region RECT]... [--report FILE|-]\n"
-        "                [--regions all|none|N[,N...]] [--no-background] [-o DECODED.bmp] [--save-stream OUT.roi]\n"
-        "                [--json]\n";
-    const std::string compare = "  nubo-cli compare SOURCE.bmp RESULT.bmp [--region LEFT,TOP,RIGHT,BOTTOM]... [--json]\n";
+        "  nubo-cli test PICTURE [--stages N] [--background-ratio R] [--background-coder wavelet|colour]\n"
+        "                [--region RECT]... [--small-regions K] [--report FILE|-] [--regions all|none|N[,N...]]\n"
+        "                [--no-background] [-o DECODED] [--save-stream OUT.roi] [--json]\n";
+    const std::string compare = "  nubo-cli compare SOURCE RESULT [--region LEFT,TOP,RIGHT,BOTTOM]... [--json]\n";
     const std::string info = "  nubo-cli info IN.roi [--json]\n";
+    const std::string sweep =
+        "  nubo-cli sweep PICTURE --ratios R1,R2,... [--stages N] [--background-ratio R] [--region RECT]...\n"
+        "                 [--vary background|regions|all] [--small-regions K] [--csv]\n";
     const std::string details =
         "\n"
-        "RECT is LEFT,TOP,RIGHT,BOTTOM[:wavelet=RATIO|:arithmetic]: inclusive pixel corners, y from the top; the\n"
-        "  default kind is wavelet at ratio 1. Regions keep the order given and may not intersect or leave the picture.\n"
+        "RECT is LEFT,TOP,RIGHT,BOTTOM[:wavelet=RATIO|:colour=RATIO|:arithmetic|:lossless]: inclusive pixel corners,\n"
+        "  y from the top; the default kind is wavelet at ratio 1. :colour is the colour wavelet coder (YCbCr, one\n"
+        "  allocation over the three planes), :arithmetic codes the region's bytes losslessly, :lossless codes it\n"
+        "  losslessly by prediction (about half the bytes). Regions keep the order given and may not intersect or\n"
+        "  leave the picture.\n"
+        "PICTURE is a BMP, PNG, JPEG, binary PPM (P6) or PGM (P5) file of 8-bit samples: grey is expanded to RGB,\n"
+        "  an alpha channel is dropped with a warning. Decoded pictures are written as PNG when the name ends in\n"
+        "  .png, as PPM for .ppm, otherwise as BMP.\n"
         "--stages N          wavelet stages, 2 to 5 (default 5)\n"
+        "--small-regions K   how wavelet regions at most 32 pixels wide or high are coded losslessly instead:\n"
+        "                    arithmetic (default) or lossless (predictive)\n"
         "--background-ratio  compression ratio of the background, 1 to 500 (default 1)\n"
+        "--background-coder  wavelet (default) or colour: the coder of the background\n"
         "--regions           region records to decode, numbered from 1 (default all)\n"
         "--no-background     do not decode the background record\n"
         "--report FILE|-     save the wavelet coder's allocation report (- for standard output)\n"
         "--save-stream FILE  keep the .roi stream that test encodes in memory\n"
         "--json              print one JSON object with the figures instead of text\n"
+        "--ratios R1,R2,...  sweep: the ratios to encode at, each 1 to 500\n"
+        "--vary WHAT         sweep: which ratio the sweep sets: background (default), regions (every wavelet\n"
+        "                    region) or all\n"
+        "--csv               sweep: print a header line and one comma-separated row per ratio instead of one JSON\n"
+        "                    object per line\n"
         "\n"
         "Exit status: 0 success, 1 failure (unreadable or damaged input, failed output), 2 bad usage.\n";
     switch (command) {
@@ -314,10 +357,11 @@ std::string usageText(Command command)
     case Command::Test: return "Usage:\n" + test + details;
     case Command::Compare: return "Usage:\n" + compare + details;
     case Command::Info: return "Usage:\n" + info + details;
+    case Command::Sweep: return "Usage:\n" + sweep + details;
     default: break;
     }
     return "nubo-cli: region-of-interest image coding with nubo's .roi streams.\n\nUsage:\n" + encode + decode + test
-        + compare + info + "  nubo-cli --help | --version\n" + details;
+        + compare + info + sweep + "  nubo-cli --help | --version\n" + details;
 }
 
 } // namespace nubo::cli

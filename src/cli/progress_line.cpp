@@ -1,5 +1,7 @@
 #include "cli/progress_line.h"
 
+#include "commands/wait_animation.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -15,11 +17,7 @@ std::condition_variable wake;
 
 } // namespace
 
-const char* ProgressLine::bar(int step)
-{
-    static const char* const steps[10] = {"|", "||", "|||", "||||", "|||||", "||||", "|||", "||", "|", " "};
-    return steps[((step % 10) + 10) % 10];
-}
+const char* ProgressLine::bar(int step) { return waitAnimationFrame(step); }
 
 ProgressLine::ProgressLine(std::string message) : message_(std::move(message))
 {
@@ -55,11 +53,11 @@ void ProgressLine::run()
     // The first step shows after a moment, so quick work never flickers a line.
     int step = 1;
     std::unique_lock lock(wakeMutex);
-    while (!wake.wait_for(lock, std::chrono::milliseconds(400), [this] { return stopping_.load(); })) {
+    while (!wake.wait_for(lock, std::chrono::milliseconds(kWaitAnimationPeriodMs), [this] { return stopping_.load(); })) {
         std::fprintf(stderr, "\r%s %-5s", message_.c_str(), bar(step));
         std::fflush(stderr);
         shown_ = true;
-        step = (step + 1) % 10;
+        step = (step + 1) % kWaitAnimationSteps;
     }
 }
 

@@ -12,11 +12,10 @@ namespace nubo {
 
 namespace {
 
-bool fail(std::string* reason, const std::string& what)
+// The failure of a system call: what it was doing, and the system's words for errno.
+Status systemFailure(const std::string& what)
 {
-    if (reason)
-        *reason = what + ": " + std::strerror(errno);
-    return false;
+    return failure(what + ": " + std::strerror(errno));
 }
 
 std::string folderOf(const std::string& path)
@@ -29,12 +28,12 @@ std::string folderOf(const std::string& path)
 
 } // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* reason)
+Status writeFileAtomically(const std::string& path, std::string_view bytes)
 {
     std::string temporary = folderOf(path) + "/.nubo-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
-        return fail(reason, "cannot create a temporary file beside " + path);
+        return systemFailure("cannot create a temporary file beside " + path);
 
     const char* cursor = bytes.data();
     std::size_t left = bytes.size();
@@ -47,7 +46,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
             ::close(fd);
             ::unlink(temporary.c_str());
             errno = saved;
-            return fail(reason, "cannot write " + path);
+            return systemFailure("cannot write " + path);
         }
         cursor += written;
         left -= static_cast<std::size_t>(written);
@@ -59,23 +58,23 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
         const int saved = errno;
         ::unlink(temporary.c_str());
         errno = saved;
-        return fail(reason, "cannot write " + path);
+        return systemFailure("cannot write " + path);
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         const int saved = errno;
         ::unlink(temporary.c_str());
         errno = saved;
-        return fail(reason, "cannot replace " + path);
+        return systemFailure("cannot replace " + path);
     }
-    return true;
+    return {};
 }
 
-bool readWholeFile(const std::string& path, std::string& bytes, std::string* reason)
+StatusOr<std::string> readWholeFile(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
-        return fail(reason, "cannot open " + path);
-    bytes.clear();
+        return systemFailure("cannot open " + path);
+    std::string bytes;
     char buffer[65536];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
@@ -83,8 +82,8 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string* rea
     const bool readError = std::ferror(file) != 0;
     std::fclose(file);
     if (readError)
-        return fail(reason, "cannot read " + path);
-    return true;
+        return systemFailure("cannot read " + path);
+    return bytes;
 }
 
 } // namespace nubo

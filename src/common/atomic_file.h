@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/status.h"
+
 #include <string>
 #include <string_view>
 
@@ -7,10 +9,10 @@ namespace nubo {
 
 // Writes bytes to path so that the file either holds all of them or keeps what it held before: the bytes go to a
 // temporary file in the same folder, are flushed to disk, and the temporary then replaces the target by rename.
-// On failure the temporary is removed and a one-line reason is kept in *reason when given.
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
+// On failure the temporary is removed and the status says why.
+Status writeFileAtomically(const std::string& path, std::string_view bytes);
 
-// Reads a whole file into bytes. Returns false with a reason when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes, std::string* reason = nullptr);
+// The whole content of a file, or why it cannot be opened or read.
+StatusOr<std::string> readWholeFile(const std::string& path);
 
 } // namespace nubo

@@ -28,10 +28,10 @@ TEST_F(AtomicFileTest, WritesAllBytesAndLeavesNoTemporary)
 {
     const std::string path = (folder_ / "out.bin").string();
     const std::string bytes("a\0b\r\n\xff", 6);
-    ASSERT_TRUE(writeFileAtomically(path, bytes));
-    std::string back;
-    ASSERT_TRUE(readWholeFile(path, back));
-    EXPECT_EQ(back, bytes);
+    ASSERT_TRUE(writeFileAtomically(path, bytes).ok());
+    const StatusOr<std::string> back = readWholeFile(path);
+    ASSERT_TRUE(back.ok()) << back.reason();
+    EXPECT_EQ(*back, bytes);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
@@ -39,28 +39,29 @@ TEST_F(AtomicFileTest, WritesAllBytesAndLeavesNoTemporary)
 TEST_F(AtomicFileTest, FailureKeepsExistingFile)
 {
     const std::string path = (folder_ / "keep.bin").string();
-    ASSERT_TRUE(writeFileAtomically(path, "old"));
+    ASSERT_TRUE(writeFileAtomically(path, "old").ok());
     const std::string missingFolder = (folder_ / "no-such-folder" / "x.bin").string();
-    std::string reason;
-    EXPECT_FALSE(writeFileAtomically(missingFolder, "new", &reason));
-    EXPECT_FALSE(reason.empty());
+    const Status missing = writeFileAtomically(missingFolder, "new");
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.reason().find("cannot create a temporary file beside"), std::string::npos) << missing.reason();
     // Renaming a file over a directory fails after the temporary was written: the directory stays.
     fs::create_directories(folder_ / "dir");
-    EXPECT_FALSE(writeFileAtomically((folder_ / "dir").string(), "new", &reason));
+    const Status overDirectory = writeFileAtomically((folder_ / "dir").string(), "new");
+    EXPECT_NE(overDirectory.reason().find("cannot replace"), std::string::npos) << overDirectory.reason();
     EXPECT_TRUE(fs::is_directory(folder_ / "dir"));
-    std::string back;
-    ASSERT_TRUE(readWholeFile(path, back));
-    EXPECT_EQ(back, "old");
+    const StatusOr<std::string> back = readWholeFile(path);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(*back, "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2);
 }
 
 // Reading a missing file fails with a reason.
 TEST_F(AtomicFileTest, ReadingMissingFileFails)
 {
-    std::string bytes;
-    std::string reason;
-    EXPECT_FALSE(readWholeFile((folder_ / "missing").string(), bytes, &reason));
-    EXPECT_NE(reason.find("missing"), std::string::npos);
+    const StatusOr<std::string> bytes = readWholeFile((folder_ / "missing").string());
+    EXPECT_FALSE(bytes.ok());
+    EXPECT_NE(bytes.reason().find("cannot open"), std::string::npos) << bytes.reason();
+    EXPECT_NE(bytes.reason().find("missing"), std::string::npos);
 }
 
 } // namespace

@@ -33,6 +33,11 @@ public:
     int waveletStages() const { return waveletStages_; }
     void setWaveletStages(int stages) { waveletStages_ = stages; }
 
+    // The lossless kind that codes "Wavelet" regions too small for the wavelet coder: "Arithmetic" unless the user
+    // asks for "Lossless (predictive)".
+    CoderKind smallRegionKind() const { return smallRegionKind_; }
+    void setSmallRegionKind(CoderKind kind) { smallRegionKind_ = kind; }
+
     DescriptionMode descriptionMode() const { return descriptionMode_; }
     void setDescriptionMode(DescriptionMode mode) { descriptionMode_ = mode; }
 
@@ -57,6 +62,7 @@ private:
     BackgroundSettings background_;
     std::unique_ptr<std::string> lastEncoding_;
     int waveletStages_ = kDefaultWaveletStages;
+    CoderKind smallRegionKind_ = CoderKind::Arithmetic;
     RasterImage image_;
     DescriptionMode descriptionMode_ = DescriptionMode::Hidden;
     bool opaqueLabels_ = false;

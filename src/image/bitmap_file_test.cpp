@@ -68,13 +68,13 @@ TEST_F(BitmapFiles, RoundTripKeepsEveryWidth)
         for (int height = 1; height <= 3; ++height) {
             const RasterImage image = numbered(width, height);
             const std::string file = path("round.bmp");
-            std::string reason;
-            ASSERT_TRUE(image.saveBitmap(file, &reason)) << reason;
+            Status status;
+            ASSERT_TRUE((status = image.writeBitmapFile(file)).ok()) << status.reason();
             const std::size_t paddedRow = static_cast<std::size_t>((width * 3 + 3) / 4 * 4);
             EXPECT_EQ(fs::file_size(file), 54 + paddedRow * static_cast<std::size_t>(height));
 
             RasterImage loaded;
-            ASSERT_TRUE(loaded.loadBitmap(file, &reason)) << reason;
+            ASSERT_TRUE((status = loaded.readBitmapFile(file)).ok()) << status.reason();
             EXPECT_EQ(loaded.width(), width);
             EXPECT_EQ(loaded.height(), height);
             EXPECT_EQ(bytesOf(loaded), bytesOf(image)) << width << " x " << height;
@@ -114,9 +114,9 @@ TEST(BitmapReader, TopDownEqualsBottomUpTwin)
 {
     RasterImage bottomUp;
     RasterImage topDown;
-    std::string reason;
-    ASSERT_TRUE(bottomUp.loadBitmap(fixture("bottom-up-5x3.bmp"), &reason)) << reason;
-    ASSERT_TRUE(topDown.loadBitmap(fixture("top-down-5x3.bmp"), &reason)) << reason;
+    Status status;
+    ASSERT_TRUE((status = bottomUp.readBitmapFile(fixture("bottom-up-5x3.bmp"))).ok()) << status.reason();
+    ASSERT_TRUE((status = topDown.readBitmapFile(fixture("top-down-5x3.bmp"))).ok()) << status.reason();
     EXPECT_EQ(topDown.width(), 5);
     EXPECT_EQ(topDown.height(), 3);
     EXPECT_EQ(bytesOf(topDown), bytesOf(bottomUp));
@@ -141,20 +141,19 @@ TEST(BitmapReader, LongerInfoHeaderLoads)
 TEST_F(BitmapFiles, SamplePhotographRoundTrips)
 {
     RasterImage photo;
-    std::string reason;
-    ASSERT_TRUE(photo.loadBitmap(fixture("astronaut.bmp"), &reason)) << reason;
+    Status status;
+    ASSERT_TRUE((status = photo.readBitmapFile(fixture("astronaut.bmp"))).ok()) << status.reason();
     EXPECT_EQ(photo.width(), 512);
     EXPECT_EQ(photo.height(), 512);
-    ASSERT_TRUE(photo.saveBitmap(path("copy.bmp"), &reason)) << reason;
+    ASSERT_TRUE((status = photo.writeBitmapFile(path("copy.bmp"))).ok()) << status.reason();
     RasterImage copy;
-    ASSERT_TRUE(copy.loadBitmap(path("copy.bmp"), &reason)) << reason;
+    ASSERT_TRUE((status = copy.readBitmapFile(path("copy.bmp"))).ok()) << status.reason();
     EXPECT_EQ(bytesOf(copy), bytesOf(photo));
 
-    std::string original;
-    std::string written;
-    ASSERT_TRUE(readWholeFile(fixture("astronaut.bmp"), original));
-    ASSERT_TRUE(readWholeFile(path("copy.bmp"), written));
-    EXPECT_EQ(written.substr(54), original.substr(54));
+    const StatusOr<std::string> original = readWholeFile(fixture("astronaut.bmp"));
+    const StatusOr<std::string> written = readWholeFile(path("copy.bmp"));
+    ASSERT_TRUE(original.ok() && written.ok());
+    EXPECT_EQ(written->substr(54), original->substr(54));
 }
 
 struct RefusedFile {
@@ -170,9 +169,9 @@ TEST_P(RefusedBitmap, RefusedWithReasonAndImageEmptied)
 {
     RasterImage image;
     ASSERT_TRUE(image.loadBitmap(fixture("bottom-up-5x3.bmp")));
-    std::string reason;
-    EXPECT_FALSE(image.loadBitmap(fixture(GetParam().name), &reason));
-    EXPECT_NE(reason.find(GetParam().reasonPart), std::string::npos) << reason;
+    Status status;
+    EXPECT_FALSE((status = image.readBitmapFile(fixture(GetParam().name))).ok());
+    EXPECT_NE(status.reason().find(GetParam().reasonPart), std::string::npos) << status.reason();
     EXPECT_EQ(image.size(), 0);
     EXPECT_EQ(image.width(), 0);
     EXPECT_EQ(image.height(), 0);
@@ -207,12 +206,12 @@ TEST(BitmapReader, EveryTruncationIsRefused)
     const std::vector<std::uint8_t> whole = numbered(3, 4).bitmapBytes();
     for (std::size_t length = 0; length < whole.size(); ++length) {
         RasterImage image;
-        EXPECT_FALSE(image.readBitmap(whole.data(), length)) << length;
+        EXPECT_FALSE(image.readBitmap(whole.data(), length).ok()) << length;
         EXPECT_EQ(image.size(), 0);
     }
     RasterImage image;
-    EXPECT_TRUE(image.readBitmap(whole.data(), whole.size()));
-    EXPECT_FALSE(image.readBitmap(nullptr, 100));
+    EXPECT_TRUE(image.readBitmap(whole.data(), whole.size()).ok());
+    EXPECT_FALSE(image.readBitmap(nullptr, 100).ok());
 }
 
 // A pixel offset beyond the file, or one that leaves too few bytes, is refused; one that fits is followed.
@@ -222,14 +221,14 @@ TEST(BitmapReader, PixelOffsetIsCheckedAgainstTheFile)
     file[10] = 0xFF;
     file[11] = 0xFF; // bfOffBits 65535
     RasterImage image;
-    std::string reason;
-    EXPECT_FALSE(image.readBitmap(file.data(), file.size(), &reason));
-    EXPECT_NE(reason.find("truncated bitmap"), std::string::npos) << reason;
+    Status status;
+    EXPECT_FALSE((status = image.readBitmap(file.data(), file.size())).ok());
+    EXPECT_NE(status.reason().find("truncated bitmap"), std::string::npos) << status.reason();
 
     // Offset 30 inside the header: the 24 bytes from there are read as pixels, which the file holds.
     file[10] = 30;
     file[11] = 0;
-    ASSERT_TRUE(image.readBitmap(file.data(), file.size(), &reason)) << reason;
+    ASSERT_TRUE((status = image.readBitmap(file.data(), file.size())).ok()) << status.reason();
     EXPECT_TRUE(std::equal(image.data(), image.data() + 24, file.begin() + 30));
 }
 
@@ -242,9 +241,9 @@ TEST(BitmapReader, MostNegativeHeightIsRefused)
     file[24] = 0;
     file[25] = 0x80;
     RasterImage image;
-    std::string reason;
-    EXPECT_FALSE(image.readBitmap(file.data(), file.size(), &reason));
-    EXPECT_NE(reason.find("exceeds the picture limits"), std::string::npos) << reason;
+    Status status;
+    EXPECT_FALSE((status = image.readBitmap(file.data(), file.size())).ok());
+    EXPECT_NE(status.reason().find("exceeds the picture limits"), std::string::npos) << status.reason();
 }
 
 // Any single corrupted header byte either loads a picture whose fields agree with its buffer or is refused.
@@ -256,7 +255,7 @@ TEST(BitmapReader, CorruptedHeaderBytesNeverMisdescribe)
             std::vector<std::uint8_t> file = whole;
             file[at] = static_cast<std::uint8_t>(value);
             RasterImage image;
-            if (image.readBitmap(file.data(), file.size())) {
+            if (image.readBitmap(file.data(), file.size()).ok()) {
                 EXPECT_EQ(static_cast<std::int64_t>(image.size()),
                           std::int64_t{image.width()} * image.height() * 3);
             } else {
@@ -268,9 +267,9 @@ TEST(BitmapReader, CorruptedHeaderBytesNeverMisdescribe)
 // Saving into a folder that does not exist fails with a reason; saving over a file replaces it wholly.
 TEST_F(BitmapFiles, SaveFailsCleanlyAndReplacesWholly)
 {
-    std::string reason;
-    EXPECT_FALSE(numbered(2, 2).saveBitmap(path("missing/folder/x.bmp"), &reason));
-    EXPECT_FALSE(reason.empty());
+    Status status;
+    EXPECT_FALSE((status = numbered(2, 2).writeBitmapFile(path("missing/folder/x.bmp"))).ok());
+    EXPECT_FALSE(status.reason().empty());
 
     const std::string file = path("over.bmp");
     ASSERT_TRUE(numbered(9, 9).saveBitmap(file));

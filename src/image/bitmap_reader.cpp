@@ -87,37 +87,30 @@ struct PixelLayout {
     std::uint64_t paddedRow = 0;
 };
 
-bool refuse(std::string* reason, const std::string& why)
-{
-    if (reason)
-        *reason = why;
-    return false;
-}
-
 // Checks the header against what nubo reads and against the file's length, so that nothing is allocated for a
 // picture the file cannot hold.
-bool parseHeader(const std::uint8_t* header, std::uint64_t fileLength, PixelLayout& layout, std::string* reason)
+Status parseHeader(const std::uint8_t* header, std::uint64_t fileLength, PixelLayout& layout)
 {
     if (fileLength < kHeaderBytes)
-        return refuse(reason, "not a bitmap: the file holds only " + std::to_string(fileLength) + " bytes");
+        return failure("not a bitmap: the file holds only " + std::to_string(fileLength) + " bytes");
     if (readLE16(header + kTypeOffset) != kTypeBM)
-        return refuse(reason, "not a bitmap: the file does not start with \"BM\"");
+        return failure("not a bitmap: the file does not start with \"BM\"");
     const unsigned bitCount = readLE16(header + kBitCountOffset);
     if (bitCount != 24)
-        return refuse(reason, "not a 24-bit bitmap: " + std::to_string(bitCount) + " bits per pixel");
+        return failure("not a 24-bit bitmap: " + std::to_string(bitCount) + " bits per pixel");
     const std::uint32_t compression = readLE32(header + kCompressionOffset);
     if (compression != 0)
-        return refuse(reason, "compressed bitmap (compression " + std::to_string(compression) + ") is not supported");
+        return failure("compressed bitmap (compression " + std::to_string(compression) + ") is not supported");
 
     const std::int64_t width = static_cast<std::int32_t>(readLE32(header + kWidthOffset));
     const std::int64_t signedHeight = static_cast<std::int32_t>(readLE32(header + kHeightOffset));
     const std::int64_t height = signedHeight < 0 ? -signedHeight : signedHeight;
     if (width < 1)
-        return refuse(reason, "bitmap width " + std::to_string(width) + " is below 1");
+        return failure("bitmap width " + std::to_string(width) + " is below 1");
     if (height == 0)
-        return refuse(reason, "bitmap height is 0");
+        return failure("bitmap height is 0");
     if (!imageSizeAllowed(width, height))
-        return refuse(reason, "bitmap of " + std::to_string(width) + " x " + std::to_string(height)
+        return failure("bitmap of " + std::to_string(width) + " x " + std::to_string(height)
                 + " pixels exceeds the picture limits");
 
     // Every row is read with its padding, the last one too.
@@ -125,7 +118,7 @@ bool parseHeader(const std::uint8_t* header, std::uint64_t fileLength, PixelLayo
     const std::uint64_t paddedRow = paddedRowBytes(static_cast<std::uint64_t>(width));
     const std::uint64_t needed = paddedRow * static_cast<std::uint64_t>(height);
     if (offset > fileLength || needed > fileLength - offset)
-        return refuse(reason, "truncated bitmap: the pixel rows need " + std::to_string(needed)
+        return failure("truncated bitmap: the pixel rows need " + std::to_string(needed)
                 + " bytes from offset " + std::to_string(offset) + ", the file holds "
                 + std::to_string(fileLength > offset ? fileLength - offset : 0));
 
@@ -134,22 +127,21 @@ bool parseHeader(const std::uint8_t* header, std::uint64_t fileLength, PixelLayo
     layout.topDown = signedHeight < 0;
     layout.offset = offset;
     layout.paddedRow = paddedRow;
-    return true;
+    return {};
 }
 
-bool readBitmapFrom(ByteSource& source, RasterImage& image, std::string* reason)
+Status readBitmapFrom(ByteSource& source, RasterImage& image)
 {
     std::uint8_t header[kHeaderBytes] = {};
     if (source.length() >= kHeaderBytes && !source.read(header, kHeaderBytes))
-        return refuse(reason, "cannot read the bitmap header");
+        return failure("cannot read the bitmap header");
     PixelLayout layout;
-    if (!parseHeader(header, source.length(), layout, reason))
-        return false;
+    NUBO_RETURN_IF_ERROR(parseHeader(header, source.length(), layout));
 
     if (!image.allocate(layout.width, layout.height))
-        return refuse(reason, "cannot hold a picture of that size");
+        return failure("cannot hold a picture of that size");
     if (!source.seek(layout.offset))
-        return refuse(reason, "cannot reach the pixel rows");
+        return failure("cannot reach the pixel rows");
     const std::size_t rowBytes = static_cast<std::size_t>(layout.width) * 3;
     const std::size_t padding = static_cast<std::size_t>(layout.paddedRow) - rowBytes;
     std::uint8_t paddingBytes[3];
@@ -158,41 +150,43 @@ bool readBitmapFrom(ByteSource& source, RasterImage& image, std::string* reason)
         const int bufferRow = layout.topDown ? layout.height - 1 - row : row;
         std::uint8_t* into = image.data() + static_cast<std::size_t>(bufferRow) * rowBytes;
         if (!source.read(into, rowBytes) || !source.read(paddingBytes, padding))
-            return refuse(reason, "cannot read pixel row " + std::to_string(row + 1) + " of "
+            return failure("cannot read pixel row " + std::to_string(row + 1) + " of "
                     + std::to_string(layout.height));
     }
-    return true;
+    return {};
 }
 
 } // namespace
 
-bool RasterImage::readBitmap(const std::uint8_t* bytes, std::size_t length, std::string* reason)
+Status RasterImage::readBitmap(const std::uint8_t* bytes, std::size_t length)
 {
     MemorySource source(bytes, bytes ? length : 0);
     RasterImage loaded;
-    if (!readBitmapFrom(source, loaded, reason)) {
+    Status status = readBitmapFrom(source, loaded);
+    if (!status.ok()) {
         clear();
-        return false;
+        return status;
     }
     *this = std::move(loaded);
-    return true;
+    return {};
 }
 
-bool RasterImage::loadBitmap(const std::string& path, std::string* reason)
+Status RasterImage::readBitmapFile(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         clear();
-        return refuse(reason, "cannot open " + path + ": " + std::strerror(errno));
+        return failure("cannot open " + path + ": " + std::strerror(errno));
     }
     FileSource source(file);
     RasterImage loaded;
-    if (!readBitmapFrom(source, loaded, reason)) {
+    Status status = readBitmapFrom(source, loaded);
+    if (!status.ok()) {
         clear();
-        return false;
+        return status;
     }
     *this = std::move(loaded);
-    return true;
+    return {};
 }
 
 } // namespace nubo

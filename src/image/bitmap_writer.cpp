@@ -38,11 +38,10 @@ std::vector<std::uint8_t> RasterImage::bitmapBytes() const
     return bytes;
 }
 
-bool RasterImage::saveBitmap(const std::string& path, std::string* reason) const
+Status RasterImage::writeBitmapFile(const std::string& path) const
 {
     const std::vector<std::uint8_t> bytes = bitmapBytes();
-    return writeFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), reason);
+    return writeFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 } // namespace nubo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/status.h"
 #include "image/pixel_colour.h"
 
 #include <cstddef>
@@ -47,6 +48,10 @@ public:
     // Rebuilds the picture from three planes of width x height floats: v > 255 -> 255, v < 0 -> 0, NaN -> 0,
     // otherwise the integer part of v + 0.5. Returns false (image left empty) for sizes outside the limits.
     bool fromPlanes(const float* red, const float* green, const float* blue, int width, int height);
+    // One channel of fromPlanes (0 blue, 1 green, 2 red) from width() x height() floats, the same rule and bytes,
+    // the other channels left alone: a picture built plane by plane, each plane freed once it is written. Calls
+    // for different channels touch different bytes, so they may run concurrently.
+    void setChannelFromPlane(int channel, const float* values);
 
     // Makes target an exact copy of the inclusive rectangle (left, top)-(right, bottom), y from the top.
     // Returns false and leaves target untouched when the rectangle does not lie inside this picture.
@@ -57,16 +62,20 @@ public:
     // nothing and succeeds.
     bool paste(const RasterImage& source, int left, int top);
 
-    // Reads an uncompressed 24-bit Windows bitmap (bottom-up or top-down). On failure returns false, keeps a
-    // one-line reason in *reason when given, and leaves the image empty.
-    bool loadBitmap(const std::string& path, std::string* reason = nullptr);
+    // Reads an uncompressed 24-bit Windows bitmap (bottom-up or top-down). A failure says why ("not a 24-bit
+    // bitmap: 8 bits per pixel") and leaves the image empty.
+    Status readBitmapFile(const std::string& path);
 
     // Writes a bottom-up 24-bit bitmap. The file appears only when every write succeeded: the bytes go to a
     // temporary file in the same folder, which then replaces the target. An existing file survives a failure.
-    bool saveBitmap(const std::string& path, std::string* reason = nullptr) const;
+    Status writeBitmapFile(const std::string& path) const;
+
+    // readBitmapFile and writeBitmapFile as the document and the tests ask for them: whether it worked.
+    bool loadBitmap(const std::string& path) { return readBitmapFile(path).ok(); }
+    bool saveBitmap(const std::string& path) const { return writeBitmapFile(path).ok(); }
 
     // In-memory forms of the two above, for callers that already hold the bytes.
-    bool readBitmap(const std::uint8_t* bytes, std::size_t length, std::string* reason = nullptr);
+    Status readBitmap(const std::uint8_t* bytes, std::size_t length);
     std::vector<std::uint8_t> bitmapBytes() const;
 
 private:

@@ -193,6 +193,16 @@ TEST(RasterImagePlanes, EveryPixelFollowsTheRoundingRule)
         ASSERT_EQ(image.data()[3 * i + 1], expectedByte(green[i])) << "green " << green[i] << " at " << i;
         ASSERT_EQ(image.data()[3 * i + 0], expectedByte(blue[i])) << "blue " << blue[i] << " at " << i;
     }
+
+    // Built one channel at a time, in any order, over whatever the buffer held: the same bytes.
+    RasterImage byPlane;
+    ASSERT_TRUE(byPlane.allocate(width, height));
+    byPlane.fill(77);
+    byPlane.setChannelFromPlane(1, green.data());
+    byPlane.setChannelFromPlane(2, red.data());
+    byPlane.setChannelFromPlane(0, blue.data());
+    ASSERT_EQ(byPlane.size(), image.size());
+    EXPECT_TRUE(std::equal(image.data(), image.data() + image.size(), byPlane.data()));
 }
 
 // Rebuilding at a size outside the limits fails and leaves the image empty.

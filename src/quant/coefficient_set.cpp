@@ -13,9 +13,13 @@ void CoefficientSet::computeRateDistortion(int precisionCount, float minimumStep
     rates_.assign(static_cast<std::size_t>(precisionCount_), 0.0f);
     distortions_.assign(static_cast<std::size_t>(precisionCount_), 0.0f);
     quantizer_->analyze(data_, count_);
+    // Precision n - 1 needs layers 0 ... n - 2.
+    quantizer_->priceLayersAhead(precisionCount_ - 1, minimumStep);
     for (int p = 0; p < precisionCount_; ++p)
         quantizer_->rateDistortion(p, minimumStep, rates_[static_cast<std::size_t>(p)],
                                    distortions_[static_cast<std::size_t>(p)]);
+    // Every subband of a plane is priced before the first is coded: only the tables stay.
+    quantizer_->endPricing();
 }
 
 void CoefficientSet::setTables(std::vector<float> rates, std::vector<float> distortions)

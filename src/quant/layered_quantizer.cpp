@@ -5,6 +5,7 @@
 #include "wavelet/layered_symbol_coder.h"
 #include "wavelet/symbol_coder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -52,6 +53,44 @@ struct MetricError {
 // Distortion sums are kept in the float itself: every step goes through double and is rounded back.
 inline float accumulate(float sum, double term) { return static_cast<float>(static_cast<double>(sum) + term); }
 inline float deduct(float sum, double term) { return static_cast<float>(static_cast<double>(sum) - term); }
+
+// The thresholds of one layer: T, the refinement step T / 2 and the significance placement 1.5 T.
+struct LayerStep {
+    float t = 0.0f;
+    float half = 0.0f;
+    float significant = 0.0f;
+
+    LayerStep() = default;
+    explicit LayerStep(float threshold)
+        : t(threshold), half(halved(threshold)), significant(static_cast<float>(static_cast<double>(threshold) * 1.5))
+    {
+    }
+};
+
+// One layer's symbol for a coefficient with residual r, which moves by what the symbol adds to the
+// reconstruction. A refined coefficient (every low-pass one, a high-pass one once significant) takes a bit at
+// +-T / 2; a waiting high-pass one turns significant beyond +-T, placed at +-1.5 T. Pricing and coding share it,
+// so the symbols they see are the same by construction.
+inline int chooseSymbol(bool refining, const LayerStep& step, float& r)
+{
+    if (refining) {
+        if (r > 0.0f) {
+            r -= step.half;
+            return 1;
+        }
+        r += step.half;
+        return 0;
+    }
+    if (r > step.t) {
+        r -= step.significant;
+        return 1;
+    }
+    if (r < -step.t) {
+        r += step.significant;
+        return -1;
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -109,8 +148,6 @@ void LayeredQuantizer::analyze(const float* data, std::int32_t count)
     meanCode_ = rangeCode(s * mean_);
     baseValue_ = fromCode(meanCode_, s);
 
-    states_.assign(static_cast<std::size_t>(count_), 0);
-    residuals_.assign(static_cast<std::size_t>(count_), 0.0f);
     resetLayers();
 
     // Precision 0 leaves the residuals of resetLayers: for the low-pass band the error against the midpoint of
@@ -130,9 +167,18 @@ void LayeredQuantizer::analyze(const float* data, std::int32_t count)
     symbolCoder_->reset();
 }
 
+void LayeredQuantizer::releaseWorkingSet()
+{
+    std::vector<float>().swap(residuals_);
+    std::vector<std::int32_t>().swap(states_);
+}
+
+void LayeredQuantizer::endPricing() { releaseWorkingSet(); }
+
 void LayeredQuantizer::resetLayers()
 {
     if (encoding_) {
+        residuals_.resize(static_cast<std::size_t>(count_));
         if (highPass_) {
             for (std::int32_t i = 0; i < count_; ++i)
                 residuals_[static_cast<std::size_t>(i)] = source_[i];
@@ -151,9 +197,7 @@ template <class Coder, class Error>
 void LayeredQuantizer::priceLayerWith(Coder& coder, Error error)
 {
     const int layer = ++currentLayer_;
-    const float t = threshold_;
-    const float h = halved(t);
-    const float g = static_cast<float>(static_cast<double>(t) * 1.5);
+    const LayerStep step(threshold_);
     float rate = 0.0f;
     float change = 0.0f;
     // Locals, so the loop need not reload them after every call into the coder.
@@ -165,32 +209,57 @@ void LayeredQuantizer::priceLayerWith(Coder& coder, Error error)
         float r = residuals[i];
         const std::int32_t state = states[i];
         change = deduct(change, error(r));
-        int symbol;
-        if (!highPass || state != 0) {
-            if (r > 0.0f) {
-                symbol = 1;
-                r -= h;
-            } else {
-                symbol = 0;
-                r += h;
-            }
-        } else if (r > t) {
-            symbol = 1;
-            r -= g;
-        } else if (r < -t) {
-            symbol = -1;
-            r += g;
-        } else {
-            symbol = 0;
-        }
+        const int symbol = chooseSymbol(!highPass || state != 0, step, r);
         residuals[i] = r;
         change = accumulate(change, error(r));
         rate += coder.write(nullptr, symbol, 1, layer, state);
         states[i] = symbol + 2 * state;
     }
-    threshold_ = halved(t);
+    threshold_ = halved(step.t);
     layerRates_[static_cast<std::size_t>(layer)] = rate;
     layerChanges_[static_cast<std::size_t>(layer)] = change;
+}
+
+template <class Error>
+void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int layers, Error error)
+{
+    const int first = currentLayer_ + 1;
+    LayerStep steps[kMaxJointLayers] = {};
+    LayeredSymbolCoder::LayerModels models[kMaxJointLayers] = {};
+    float rates[kMaxJointLayers] = {};
+    float changes[kMaxJointLayers] = {};
+    float t = threshold_;
+    for (int k = 0; k < layers; ++k) {
+        steps[k] = LayerStep(t);
+        models[k] = coder.pricingModels(first + k);
+        t = halved(t);
+    }
+    const bool highPass = highPass_;
+    const std::int32_t count = count_;
+    float* residuals = residuals_.data();
+    std::int32_t* states = states_.data();
+    for (std::int32_t i = 0; i < count; ++i) {
+        float r = residuals[i];
+        std::int32_t state = states[i];
+        // The error after one layer is the error before the next: the same float gives the same double.
+        double e = error(r);
+        for (int k = 0; k < layers; ++k) {
+            changes[k] = deduct(changes[k], e);
+            const int symbol = chooseSymbol(!highPass || state != 0, steps[k], r);
+            e = error(r);
+            changes[k] = accumulate(changes[k], e);
+            rates[k] += coder.priceAndUpdate(models[k], symbol, state);
+            state = symbol + 2 * state;
+        }
+        residuals[i] = r;
+        states[i] = state;
+    }
+    for (int k = 0; k < layers; ++k) {
+        layerRates_[static_cast<std::size_t>(first + k)] = rates[k];
+        layerChanges_[static_cast<std::size_t>(first + k)] = changes[k];
+    }
+    currentLayer_ = first + layers - 1;
+    threshold_ = t;
 }
 
 void LayeredQuantizer::priceLayer()
@@ -203,6 +272,34 @@ void LayeredQuantizer::priceLayer()
         priceLayerWith(*symbolCoder_, NoError{});
     else
         priceLayerWith(*symbolCoder_, MetricError{metric_});
+}
+
+void LayeredQuantizer::priceLayersAhead(int layers, float minimumStep)
+{
+    auto* layered = dynamic_cast<LayeredSymbolCoder*>(symbolCoder_);
+    if (layered == nullptr)
+        return;
+    const int end = std::min(layers, layerCapacity_);
+    // The layers rateDistortion would price one by one: those whose threshold stays above the minimum step.
+    int next = currentLayer_ + 1;
+    float t = threshold_;
+    int pending = 0;
+    while (next + pending < end && !(t <= minimumStep)) {
+        ++pending;
+        t = halved(t);
+    }
+    const auto* power = dynamic_cast<const PowerErrorMetric*>(metric_);
+    while (pending > 0) {
+        const int batch = std::min(pending, kMaxJointLayers);
+        if (power != nullptr && power->isSquare())
+            priceLayersTogetherWith(*layered, batch, SquaredError{});
+        else if (metric_ == nullptr)
+            priceLayersTogetherWith(*layered, batch, NoError{});
+        else
+            priceLayersTogetherWith(*layered, batch, MetricError{metric_});
+        pending -= batch;
+        next += batch;
+    }
 }
 
 void LayeredQuantizer::rateDistortion(int precision, float minimumStep, float& rate, float& distortion)
@@ -234,13 +331,36 @@ void LayeredQuantizer::rateDistortion(int precision, float minimumStep, float& r
     distortion = d;
 }
 
+namespace {
+
+// The symbol coder's write for any coder; the layered coder's models of the layer looked up once.
+template <class Coder>
+struct LayerWriter {
+    Coder& coder;
+    int layer;
+    void operator()(EncoderStream& stream, int v, int context) const { coder.write(&stream, v, 1, layer, context); }
+};
+
+template <>
+struct LayerWriter<LayeredSymbolCoder> {
+    LayeredSymbolCoder& coder;
+    LayeredSymbolCoder::LayerModels models;
+    LayerWriter(LayeredSymbolCoder& c, int layer) : coder(c), models(c.layerModels(layer)) {}
+    void operator()(EncoderStream& stream, int v, int context) const
+    {
+        coder.codeAndUpdate(models, stream, v, context);
+    }
+};
+
+} // namespace
+
 template <class Coder>
 void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, float* reconstruction)
 {
     const int layer = ++currentLayer_;
-    const float t = threshold_;
-    const float h = halved(t);
-    const float g = static_cast<float>(static_cast<double>(t) * 1.5);
+    const LayerWriter<Coder> write{coder, layer};
+    const LayerStep step(threshold_);
+    const float t = step.t;
     const bool highPass = highPass_;
     const std::int32_t count = count_;
     float* residuals = residuals_.data();
@@ -249,26 +369,9 @@ void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, floa
         float r = residuals[i];
         const std::int32_t state = states[i];
         const bool refining = !highPass || state != 0;
-        int symbol;
-        if (refining) {
-            if (r > 0.0f) {
-                symbol = 1;
-                r -= h;
-            } else {
-                symbol = 0;
-                r += h;
-            }
-        } else if (r > t) {
-            symbol = 1;
-            r -= g;
-        } else if (r < -t) {
-            symbol = -1;
-            r += g;
-        } else {
-            symbol = 0;
-        }
+        const int symbol = chooseSymbol(refining, step, r);
         residuals[i] = r;
-        coder.write(&stream, symbol, 1, layer, state);
+        write(stream, symbol, state);
         states[i] = symbol + 2 * state;
         if (reconstruction != nullptr) {
             // The decoder's update, exactly as it is written there.
@@ -301,11 +404,17 @@ void LayeredQuantizer::encodeLayers(EncoderStream& stream, int precision, float*
     }
 }
 
-void LayeredQuantizer::encode(EncoderStream& stream, int precision) { encodeLayers(stream, precision, nullptr); }
+// A plane's subbands are coded one after another, so only one holds residuals and states at a time.
+void LayeredQuantizer::encode(EncoderStream& stream, int precision)
+{
+    encodeLayers(stream, precision, nullptr);
+    releaseWorkingSet();
+}
 
 void LayeredQuantizer::encodeWithReconstruction(EncoderStream& stream, int precision, float* reconstruction)
 {
     encodeLayers(stream, precision, reconstruction);
+    releaseWorkingSet();
 }
 
 void LayeredQuantizer::writeHeader(EncoderStream& stream, int precision)
@@ -355,17 +464,39 @@ bool LayeredQuantizer::readHeader(DecoderStream& stream, int& precision)
 
 void LayeredQuantizer::prepareDecode(float* data, std::int32_t count)
 {
+    prepareDecodeRows(data, count, count > 0 ? 1 : 0, count);
+}
+
+void LayeredQuantizer::prepareDecodeRows(float* data, std::int32_t width, std::int32_t height, std::ptrdiff_t stride)
+{
     target_ = data;
     source_ = nullptr;
     encoding_ = false;
-    count_ = count > 0 ? count : 0;
+    if (width <= 0 || height <= 0) {
+        width = 0;
+        height = 0;
+    }
+    targetWidth_ = width;
+    targetStride_ = stride;
+    count_ = width * height;
     residuals_.clear();
     const float start = highPass_ ? 0.0f : baseValue_;
-    for (std::int32_t i = 0; i < count_; ++i)
-        data[i] = start;
+    for (std::int32_t y = 0; y < height; ++y)
+        std::fill(data + y * stride, data + y * stride + width, start);
     resetLayers();
     symbolCoder_->reset();
 }
+
+namespace {
+
+// The decoder's update of one coefficient by its layer's symbol.
+inline float refined(float value, bool refining, int symbol, float t)
+{
+    const double x = static_cast<double>(value);
+    return refining ? static_cast<float>(x + (symbol - 0.5) * t) : static_cast<float>(x + 1.5 * t * symbol);
+}
+
+} // namespace
 
 template <class Coder>
 void LayeredQuantizer::decodeLayerWith(Coder& coder, DecoderStream& stream)
@@ -373,18 +504,48 @@ void LayeredQuantizer::decodeLayerWith(Coder& coder, DecoderStream& stream)
     const int layer = ++currentLayer_;
     const float t = threshold_;
     const bool highPass = highPass_;
+    const std::int32_t width = targetWidth_;
     const std::int32_t count = count_;
-    float* data = target_;
     std::int32_t* states = states_.data();
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::int32_t state = states[i];
-        const int symbol = coder.read(stream, 1, layer, state);
-        const double x = static_cast<double>(data[i]);
-        if (!highPass || state != 0)
-            data[i] = static_cast<float>(x + (symbol - 0.5) * t);
-        else
-            data[i] = static_cast<float>(x + 1.5 * t * symbol);
-        states[i] = symbol + 2 * state;
+    float* row = target_;
+    std::int32_t x = 0;
+    // In runs of coefficients: a stream that ran out stops within a run, so a cut-off or forged stream announcing
+    // a huge band costs no more than one run of decoding past its end (a whole stream never runs out).
+    constexpr std::int32_t kRun = 4096;
+    for (std::int32_t start = 0; start < count && !stream.bits.pastEnd(); start += kRun) {
+        const std::int32_t end = count - start > kRun ? start + kRun : count;
+        for (std::int32_t i = start; i < end; ++i) {
+            const std::int32_t state = states[i];
+            const int symbol = coder.read(stream, 1, layer, state);
+            row[x] = refined(row[x], !highPass || state != 0, symbol, t);
+            states[i] = symbol + 2 * state;
+            if (++x == width) {
+                x = 0;
+                row += targetStride_;
+            }
+        }
+    }
+    threshold_ = halved(t);
+}
+
+// decodeLayerWith for the layered coder, its layer looked up once.
+void LayeredQuantizer::decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream& stream)
+{
+    const int layer = ++currentLayer_;
+    const LayeredSymbolCoder::LayerModels models = coder.layerModels(layer);
+    const float t = threshold_;
+    const bool highPass = highPass_;
+    const std::int32_t width = targetWidth_;
+    const std::int32_t height = width > 0 ? count_ / width : 0;
+    std::int32_t* states = states_.data();
+    for (std::int32_t y = 0; y < height; ++y, states += width) {
+        float* data = target_ + y * targetStride_;
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::int32_t state = states[x];
+            const int symbol = coder.readFrom(models, stream, state);
+            data[x] = refined(data[x], !highPass || state != 0, symbol, t);
+            states[x] = symbol + 2 * state;
+        }
     }
     threshold_ = halved(t);
 }
@@ -398,8 +559,8 @@ bool LayeredQuantizer::decode(DecoderStream& stream, int precision)
     }
     auto* layered = dynamic_cast<LayeredSymbolCoder*>(symbolCoder_);
     for (int l = 0; l < precision; ++l) {
-        if (layered != nullptr)
-            decodeLayerWith(*layered, stream);
+        if (layered != nullptr && layered->hasLayer(currentLayer_ + 1))
+            decodeLayerFrom(*layered, stream);
         else
             decodeLayerWith(*symbolCoder_, stream);
         // A damaged stream stops at the layer where it was found out. A whole stream holds every bit its decoder
@@ -410,6 +571,8 @@ bool LayeredQuantizer::decode(DecoderStream& stream, int precision)
         if (stream.bits.failed())
             return false;
     }
+    // The states are only needed while layers are read; a plane's subbands are decoded one after another.
+    releaseWorkingSet();
     return true;
 }
 

@@ -2,12 +2,14 @@
 
 #include "quant/quantizer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace nubo {
 
 class SymbolCoder;
+class LayeredSymbolCoder;
 
 // Embedded (bit-plane) quantiser of one subband. Precision p means p layers; each layer codes one ternary symbol
 // per coefficient through the symbol coder (layer = context 1, the coefficient's state = context 2) and halves
@@ -25,7 +27,17 @@ public:
 
     void analyze(const float* data, std::int32_t count) override;
     void prepareDecode(float* data, std::int32_t count) override;
+    // As prepareDecode, for a band of width x height coefficients whose rows lie `stride` floats apart (a band in
+    // place in its plane), so the decoded coefficients need no copy. Coefficient i is row i / width, column
+    // i % width; states and symbols follow that order as they do for a packed band.
+    void prepareDecodeRows(float* data, std::int32_t width, std::int32_t height, std::ptrdiff_t stride);
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
+    // Prices the layers below `layers` that rateDistortion would price, all in one walk over the coefficients
+    // when the coder is a LayeredSymbolCoder (its layers have separate models, so the walk order does not show in
+    // any table, residual, state or model). Other coders keep pricing one layer per call.
+    void priceLayersAhead(int layers, float minimumStep) override;
+    // Frees the residuals and states (the layer tables stay); encode builds them again.
+    void endPricing() override;
     void encode(EncoderStream& stream, int precision) override;
     bool decode(DecoderStream& stream, int precision) override;
     void writeHeader(EncoderStream& stream, int precision) override;
@@ -58,15 +70,22 @@ private:
     float scale() const;
     float startThreshold() const;
     void resetLayers();
+    void releaseWorkingSet();
     void priceLayer();
     void encodeLayers(EncoderStream& stream, int precision, float* reconstruction);
 
     template <class Coder, class Error>
     void priceLayerWith(Coder& coder, Error error);
+    template <class Error>
+    void priceLayersTogetherWith(LayeredSymbolCoder& coder, int layers, Error error);
+
+    // Layers priced in one walk at most (the symbol coder has no more).
+    static constexpr int kMaxJointLayers = 16;
     template <class Coder>
     void encodeLayerWith(Coder& coder, EncoderStream& stream, float* reconstruction);
     template <class Coder>
     void decodeLayerWith(Coder& coder, DecoderStream& stream);
+    void decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream& stream);
 
     SymbolCoder* symbolCoder_;
     int fractionBits_;
@@ -86,7 +105,9 @@ private:
     float threshold_ = 0.0f;
 
     const float* source_ = nullptr; // coefficients being encoded
-    float* target_ = nullptr;       // coefficients being decoded
+    float* target_ = nullptr;       // coefficients being decoded, rows of targetWidth_ targetStride_ apart
+    std::int32_t targetWidth_ = 0;
+    std::ptrdiff_t targetStride_ = 0;
     bool encoding_ = false;
 };
 

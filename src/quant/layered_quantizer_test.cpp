@@ -1,5 +1,6 @@
 #include "quant/layered_quantizer.h"
 
+#include "common/status.h"
 #include "wavelet/coder_streams.h"
 #include "wavelet/layered_symbol_coder.h"
 #include "wavelet/symbol_coder.h"
@@ -308,6 +309,52 @@ TEST(LayeredQuantizer, ThresholdAtMinimumStepEndsThePrecisions)
     EXPECT_EQ(rate, kInfinity);
 }
 
+// Pricing all layers in one walk gives, bit for bit, the tables, residuals, states and models of pricing them one
+// layer at a time, for both band kinds, the squared and another metric, and a step that ends the layers early.
+TEST(LayeredQuantizer, PricingLayersTogetherEqualsPricingThemInTurn)
+{
+    std::mt19937 random(5);
+    std::normal_distribution<float> value(0.0f, 30.0f);
+    std::vector<float> data(2000);
+    for (float& x : data)
+        x = (random() % 4 == 0) ? 0.0f : value(random);
+    for (const bool highPass : {false, true}) {
+        for (const float exponent : {2.0f, 1.5f}) {
+            for (const float minimumStep : {0.05f, 2.0f}) {
+                SCOPED_TRACE(::testing::Message() << "high-pass " << highPass << ", exponent " << exponent
+                                                  << ", minimum step " << minimumStep);
+                const PowerErrorMetric metric(exponent);
+                LayeredSymbolCoder inTurnCoder(9, highPass, 512);
+                LayeredSymbolCoder togetherCoder(9, highPass, 512);
+                LayeredQuantizer inTurn(inTurnCoder, 4, highPass, 10, &metric);
+                LayeredQuantizer together(togetherCoder, 4, highPass, 10, &metric);
+                inTurn.analyze(data.data(), static_cast<std::int32_t>(data.size()));
+                together.analyze(data.data(), static_cast<std::int32_t>(data.size()));
+                together.priceLayersAhead(9, minimumStep);
+                for (int p = 0; p < 10; ++p) {
+                    float rate[2] = {};
+                    float distortion[2] = {};
+                    inTurn.rateDistortion(p, minimumStep, rate[0], distortion[0]);
+                    together.rateDistortion(p, minimumStep, rate[1], distortion[1]);
+                    ASSERT_EQ(rate[0], rate[1]) << "precision " << p;
+                    ASSERT_EQ(distortion[0], distortion[1]) << "precision " << p;
+                }
+                EXPECT_EQ(together.currentLayer(), inTurn.currentLayer());
+                EXPECT_EQ(together.threshold(), inTurn.threshold());
+                EXPECT_EQ(together.residuals(), inTurn.residuals());
+                EXPECT_EQ(together.states(), inTurn.states());
+                for (int layer = 0; layer < 9; ++layer) {
+                    const int half = highPass ? inTurnCoder.contextCount(layer) / 2 : 0;
+                    for (int context = -half; context < inTurnCoder.contextCount(layer) - half; ++context)
+                        for (int v = -1; v <= 1; ++v)
+                            ASSERT_EQ(togetherCoder.cost(v, 0, layer, context), inTurnCoder.cost(v, 0, layer, context))
+                                << "layer " << layer << ", context " << context << ", value " << v;
+                }
+            }
+        }
+    }
+}
+
 // An empty subband has zero statistics and nothing but precision 0.
 TEST(LayeredQuantizer, EmptySubbandCodesOnlyItsHeader)
 {
@@ -368,7 +415,8 @@ CodedBand encodeBand(const std::vector<float>& data, bool highPass, int precisio
     return band;
 }
 
-bool decodeBand(const std::string& bytes, bool highPass, std::vector<float>& data, std::string* reason = nullptr)
+// Decodes one band; a stream read past its end is refused too.
+Status decodeBand(const std::string& bytes, bool highPass, std::vector<float>& data)
 {
     LayeredSymbolCoder coder(10, highPass, 512);
     LayeredQuantizer q(coder, 4, highPass, 10, nullptr);
@@ -379,9 +427,11 @@ bool decodeBand(const std::string& bytes, bool highPass, std::vector<float>& dat
         q.prepareDecode(data.data(), static_cast<std::int32_t>(data.size()));
         ok = q.decode(stream, precision);
     }
-    if (!ok && reason != nullptr)
-        *reason = stream.bits.failure();
-    return ok && !stream.bits.pastEnd();
+    if (!ok)
+        return failure(stream.bits.failure());
+    if (stream.bits.pastEnd())
+        return failure("read past the end of the band");
+    return Status();
 }
 
 // A precision-0 low-pass band decodes to the quantised mean everywhere.
@@ -440,9 +490,9 @@ TEST(LayeredQuantizer, HeaderWithTooHighAPrecisionIsRefused)
         stream.arith.finish();
     }
     std::vector<float> decoded(1);
-    std::string reason;
-    EXPECT_FALSE(decodeBand(bytes, true, decoded, &reason));
-    EXPECT_NE(reason.find("precision 10"), std::string::npos) << reason;
+    const Status refused = decodeBand(bytes, true, decoded);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_NE(refused.reason().find("precision 10"), std::string::npos) << refused.reason();
 }
 
 } // namespace

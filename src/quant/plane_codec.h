@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/diagnostics.h"
+#include "common/status.h"
 #include "wavelet/float_image.h"
 
 #include <cstddef>
@@ -27,11 +28,10 @@ std::string encodeMaskedPlane(const FloatImage& plane, int ratio, const RegionSe
                               DiagnosticSink& diagnostics = standardOutputSink());
 
 // Decodes a code stream made with the same number of stages. Reads only the `length` bytes given (bits past the
-// end read as 0). Returns false, with a one-line reason when `reason` is given, for a stream that cannot be a
-// plane (absurd size, a gamma prefix longer than 31 bits, a symbol the models cannot produce, a precision above
-// the largest) or that ends before its last symbol.
-bool decodePlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane,
-                 std::string* reason = nullptr);
+// end read as 0). Fails, saying why, for a stream that cannot be a plane (absurd size, a gamma prefix longer
+// than 31 bits, a symbol the models cannot produce, a precision above the largest) or that ends before its last
+// symbol; `plane` is then left unchanged.
+Status decodePlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane);
 
 // The full-parameter forms. `weights` holds one distortion weight per subband (3 * stages + 1); the layer bits
 // are aimed at budgetBytes - 4 * subbands bytes. precisionCount is 1 ... 16, fractionBits 0 ... 24.
@@ -46,8 +46,8 @@ std::string encodeMaskedPlaneToBudget(const FloatImage& plane, const Wavelet& wa
                                       const RegionSet& mask, DiagnosticSink& diagnostics = standardOutputSink());
 
 // On success `plane` holds the decoded plane, sized from the stream; on failure it is left unchanged.
-bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
-                               int fractionBits, const std::uint8_t* bytes, std::size_t length,
-                               int precisionCount, std::string* reason = nullptr);
+Status decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
+                                 int fractionBits, const std::uint8_t* bytes, std::size_t length,
+                                 int precisionCount);
 
 } // namespace nubo

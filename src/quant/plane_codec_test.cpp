@@ -1,4 +1,5 @@
 #include "quant/plane_codec.h"
+#include "test_support/keep_reason.h"
 
 #include "quant/plane_encoder.h"
 #include "quant/plane_test_planes.h"
@@ -21,7 +22,7 @@
 namespace nubo {
 namespace {
 
-using testing::testPlane;
+using test::testPlane;
 
 const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
@@ -69,10 +70,10 @@ TEST(PlaneCodec, DecodedPlaneEqualsTheEncodersReconstruction)
                 SCOPED_TRACE(::testing::Message() << size[0] << " x " << size[1] << ", " << stages << " stages, ratio "
                                                   << ratio);
                 const EncodedPlane encoded = encodeWithReconstruction(plane, ratio, stages);
-                ASSERT_TRUE(encoded.ok);
+                ASSERT_TRUE(encoded.status.ok());
                 FloatImage decoded(2, 2);
                 std::string reason;
-                ASSERT_TRUE(decodePlane(bytesOf(encoded.stream), encoded.stream.size(), stages, decoded, &reason))
+                ASSERT_TRUE(test::keepReason(decodePlane(bytesOf(encoded.stream), encoded.stream.size(), stages, decoded), reason))
                     << reason;
                 ASSERT_EQ(decoded.width, size[0]);
                 ASSERT_EQ(decoded.height, size[1]);
@@ -124,6 +125,36 @@ TEST(PlaneCodec, EmptyMaskEqualsUnmaskedCoding)
     EXPECT_NE(plainReport.text().find("Target rate = "), std::string::npos);
 }
 
+// The full-parameter forms with the fixed parameters and the ratio's budget are the fixed-parameter coding, masked
+// or not; with other parameters their streams decode with the same parameters.
+TEST(PlaneCodec, FullParameterFormsMatchTheFixedOnes)
+{
+    const FloatImage plane = testPlane(40, 36, 5);
+    const Wavelet wavelet(cdf97());
+    const int stages = 3;
+    const std::vector<float> weights(3 * stages + 1, 1.0f);
+    const PlaneCodingParameters fixed;
+    const int budget = 40 * 36 / 8;
+    RegionSet mask;
+    mask.add(Region(4, 4, 20, 18));
+    EXPECT_EQ(encodePlaneToBudget(plane, wavelet, stages, fixed.modelTotalLimit, fixed.errorExponent, weights,
+                                  fixed.fractionBits, budget, fixed.precisionCount, fixed.minimumStep, discardSink()),
+              encodePlane(plane, 8, stages, discardSink()));
+    EXPECT_EQ(encodeMaskedPlaneToBudget(plane, wavelet, stages, fixed.modelTotalLimit, fixed.errorExponent, weights,
+                                        fixed.fractionBits, budget, fixed.precisionCount, fixed.minimumStep, mask,
+                                        discardSink()),
+              encodeMaskedPlane(plane, 8, mask, stages, discardSink()));
+
+    const std::string other =
+        encodePlaneToBudget(plane, wavelet, stages, 256, 1.0f, weights, 6, budget, 12, 0.1f, discardSink());
+    ASSERT_FALSE(other.empty());
+    FloatImage decoded;
+    const Status status = decodePlaneWithParameters(decoded, wavelet, stages, 256, 6, bytesOf(other), other.size(), 12);
+    ASSERT_TRUE(status.ok()) << status.reason();
+    EXPECT_EQ(decoded.width, 40);
+    EXPECT_EQ(decoded.height, 36);
+}
+
 // A region takes the coefficients under it out of the background: the stream changes, and the decoded
 // background inside the region loses its detail while far outside it keeps close to the unmasked coding.
 TEST(PlaneCodec, MaskedCodingZeroesTheRegion)
@@ -133,7 +164,7 @@ TEST(PlaneCodec, MaskedCodingZeroesTheRegion)
     mask.add(Region(8, 8, 40, 40));
     const EncodedPlane plain = encodeWithReconstruction(plane, 2, 3);
     const EncodedPlane masked = encodeWithReconstruction(plane, 2, 3, &mask);
-    ASSERT_TRUE(masked.ok);
+    ASSERT_TRUE(masked.status.ok());
     EXPECT_NE(plain.stream, masked.stream);
     FloatImage decoded;
     ASSERT_TRUE(decodePlane(bytesOf(masked.stream), masked.stream.size(), 3, decoded));
@@ -258,7 +289,7 @@ TEST(PlaneCodec, RefusedPlanesGiveAnEmptyStream)
     EXPECT_EQ(stagesReport.text(), "Error: Cannot code a plane in 0 wavelet stages\n");
     FloatImage decoded;
     std::string reason;
-    EXPECT_FALSE(decodePlane(nullptr, 0, 5, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(nullptr, 0, 5, decoded), reason));
     EXPECT_FALSE(reason.empty());
 }
 
@@ -303,13 +334,13 @@ TEST(PlaneDecoder, RefusesAbsurdSizes)
     FloatImage decoded;
     std::string reason;
     const std::string wide = streamWithSize(40000, 1);
-    EXPECT_FALSE(decodePlane(bytesOf(wide), wide.size(), 2, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(wide), wide.size(), 2, decoded), reason));
     EXPECT_EQ(reason, "absurd plane size 40000 by 1");
     const std::string large = streamWithSize(20000, 20000);
-    EXPECT_FALSE(decodePlane(bytesOf(large), large.size(), 2, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(large), large.size(), 2, decoded), reason));
     EXPECT_EQ(reason, "absurd plane size 20000 by 20000");
     const std::string fine = streamWithSize(3, 2);
-    EXPECT_TRUE(decodePlane(bytesOf(fine), fine.size(), 1, decoded, &reason)) << reason;
+    EXPECT_TRUE(test::keepReason(decodePlane(bytesOf(fine), fine.size(), 1, decoded), reason)) << reason;
     EXPECT_EQ(decoded.width, 3);
 }
 
@@ -319,9 +350,9 @@ TEST(PlaneDecoder, RefusesStageCountsOutsideTheLimits)
     const std::string stream = streamWithSize(3, 2);
     FloatImage decoded;
     std::string reason;
-    EXPECT_FALSE(decodePlane(bytesOf(stream), stream.size(), 0, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(stream), stream.size(), 0, decoded), reason));
     EXPECT_EQ(reason, "unsupported number of wavelet stages: 0");
-    EXPECT_FALSE(decodePlane(bytesOf(stream), stream.size(), 17, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(stream), stream.size(), 17, decoded), reason));
 }
 
 // A run of zero bits longer than any gamma code the writer makes is refused, not read on and on.
@@ -330,7 +361,7 @@ TEST(PlaneDecoder, RefusesOverlongIntegerCodes)
     const std::string zeros(16, '\0');
     FloatImage decoded;
     std::string reason;
-    EXPECT_FALSE(decodePlane(bytesOf(zeros), zeros.size(), 5, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(zeros), zeros.size(), 5, decoded), reason));
     EXPECT_EQ(reason, "plane size: corrupt stream: integer code longer than 31 bits");
 }
 
@@ -340,7 +371,7 @@ TEST(PlaneDecoder, ReportsTruncationWithItsSubband)
     const std::string stream = encodePlane(testPlane(30, 30, 2), 2, 2, discardSink());
     FloatImage decoded;
     std::string reason;
-    EXPECT_FALSE(decodePlane(bytesOf(stream), stream.size() / 2, 2, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(stream), stream.size() / 2, 2, decoded), reason));
     EXPECT_EQ(reason.rfind("subband ", 0), 0u) << reason;
     EXPECT_NE(reason.find(": truncated stream: it ends before its last symbol"), std::string::npos) << reason;
 }
@@ -356,7 +387,7 @@ TEST(PlaneDecoder, RefusesAPrecisionAboveTheLargest)
     bits.padToByte();
     FloatImage decoded;
     std::string reason;
-    EXPECT_FALSE(decodePlane(bytesOf(bytes), bytes.size(), 1, decoded, &reason));
+    EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(bytes), bytes.size(), 1, decoded), reason));
     EXPECT_EQ(reason, "subband 0 header: corrupt stream: precision 10 above the largest, 9");
 }
 
@@ -369,7 +400,7 @@ TEST(PlaneDecoder, EveryPrefixOfACodedStreamIsRefused)
     for (std::size_t length = 0; length < stream.size(); ++length) {
         std::string reason;
         FloatImage partial(1, 1);
-        EXPECT_FALSE(decodePlane(bytesOf(stream), length, 2, partial, &reason)) << "prefix of " << length;
+        EXPECT_FALSE(test::keepReason(decodePlane(bytesOf(stream), length, 2, partial), reason)) << "prefix of " << length;
         EXPECT_FALSE(reason.empty());
         EXPECT_EQ(partial.width, 1) << "a failed decoding leaves the plane alone";
     }
@@ -541,7 +572,7 @@ TEST(PlaneCodecGolden, StreamsAndReportsAreUnchanged)
             ? encodeMaskedPlane(plane, golden.ratio, mask, golden.stages, report)
             : encodePlane(plane, golden.ratio, golden.stages, report);
         EXPECT_EQ(stream.size(), golden.length);
-        EXPECT_EQ(testing::fingerprint(stream), golden.fingerprint);
+        EXPECT_EQ(test::fingerprint(stream), golden.fingerprint);
         EXPECT_EQ(report.text(), golden.report);
         FloatImage decoded;
         EXPECT_TRUE(decodePlane(bytesOf(stream), stream.size(), golden.stages, decoded));
@@ -571,15 +602,15 @@ TEST(PlaneCodecGolden, SamplePicturePlanesAreUnchanged)
     };
     std::array<FloatImage, 3> planes;
     for (int channel = 0; channel < 3; ++channel)
-        ASSERT_TRUE(testing::loadBitmapChannel(std::string(NUBO_FIXTURES_DIR) + "/astronaut.bmp", channel,
+        ASSERT_TRUE(test::loadBitmapChannel(std::string(NUBO_FIXTURES_DIR) + "/astronaut.bmp", channel,
                                                planes[static_cast<std::size_t>(channel)]));
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "channel " << c.channel << " at ratio " << c.ratio);
         StringSink report;
         const std::string stream = encodePlane(planes[static_cast<std::size_t>(c.channel)], c.ratio, 5, report);
         EXPECT_EQ(stream.size(), c.length);
-        EXPECT_EQ(testing::fingerprint(stream), c.streamFingerprint);
-        EXPECT_EQ(testing::fingerprint(report.text()), c.reportFingerprint);
+        EXPECT_EQ(test::fingerprint(stream), c.streamFingerprint);
+        EXPECT_EQ(test::fingerprint(report.text()), c.reportFingerprint);
     }
 }
 

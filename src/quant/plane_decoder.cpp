@@ -1,6 +1,7 @@
 #include "quant/plane_codec.h"
 
 #include "common/limits.h"
+#include "quant/plane_parameters.h"
 #include "quant/layered_quantizer.h"
 #include "wavelet/coder_streams.h"
 #include "wavelet/filters.h"
@@ -9,15 +10,15 @@
 #include "wavelet/wavelet.h"
 #include "wavelet/wavelet_transform.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace nubo {
 
 namespace {
-
-constexpr int kMaxFractionBits = 24;
 
 // The coder objects of one subband on the decoding side (no metric).
 struct SubbandDecoder {
@@ -26,25 +27,18 @@ struct SubbandDecoder {
     int precision = 0;
 };
 
-bool refuse(std::string* reason, std::string text)
-{
-    if (reason != nullptr)
-        *reason = std::move(text);
-    return false;
-}
-
 } // namespace
 
-bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
-                               int fractionBits, const std::uint8_t* bytes, std::size_t length,
-                               int precisionCount, std::string* reason)
+Status decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
+                                 int fractionBits, const std::uint8_t* bytes, std::size_t length,
+                                 int precisionCount)
 {
     if (stages < kMinStages || stages > kMaxStages)
-        return refuse(reason, formatText("unsupported number of wavelet stages: %d", stages));
+        return failure(formatText("unsupported number of wavelet stages: %d", stages));
     if (precisionCount < 1 || precisionCount > LayeredSymbolCoder::kMaxLayers)
-        return refuse(reason, formatText("unsupported precision count: %d", precisionCount));
-    if (fractionBits < 0 || fractionBits > kMaxFractionBits)
-        return refuse(reason, formatText("unsupported fraction bits: %d", fractionBits));
+        return failure(formatText("unsupported precision count: %d", precisionCount));
+    if (fractionBits < 0 || fractionBits > kMaxPlaneFractionBits)
+        return failure(formatText("unsupported fraction bits: %d", fractionBits));
     if (bytes == nullptr)
         length = 0;
 
@@ -52,12 +46,12 @@ bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int st
     const std::int32_t width = readGamma(stream.bits);
     const std::int32_t height = readGamma(stream.bits);
     if (stream.bits.failed())
-        return refuse(reason, "plane size: " + stream.bits.failure());
+        return failure("plane size: " + stream.bits.failure());
     if (stream.bits.pastEnd())
-        return refuse(reason, "truncated stream: the plane size is incomplete");
+        return failure("truncated stream: the plane size is incomplete");
     // Refused before anything of that size is allocated.
     if (!imageSizeAllowed(width, height))
-        return refuse(reason, formatText("absurd plane size %d by %d", width, height));
+        return failure(formatText("absurd plane size %d by %d", width, height));
 
     const int n = 3 * stages + 1;
 
@@ -73,43 +67,59 @@ bool decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int st
         s.quantizer = std::make_unique<LayeredQuantizer>(noLayers[highPass ? 1 : 0], fractionBits, highPass,
                                                          precisionCount, nullptr);
         if (!s.quantizer->readHeader(stream, s.precision))
-            return refuse(reason, formatText("subband %d header: ", b) + stream.bits.failure());
+            return failure(formatText("subband %d header: ", b) + stream.bits.failure());
     }
     if (stream.bits.pastEnd())
-        return refuse(reason, "truncated stream: it ends inside the subband headers");
+        return failure("truncated stream: it ends inside the subband headers");
 
-    WaveletTransform transform(wavelet, width, height, stages, -1);
-    if (!transform.valid() || transform.subbandCount() != n)
-        return refuse(reason, formatText("cannot hold a plane of size %d by %d", width, height));
+    // Each band is decoded in place in the plane, which the inverse transform then rebuilds in place: one plane
+    // in memory and no copy of a band.
+    const std::vector<SubbandRect> layout = subbandLayout(width, height, stages);
+    if (layout.size() != static_cast<std::size_t>(n))
+        return failure(formatText("cannot hold a plane of size %d by %d", width, height));
+    const auto rowLength = static_cast<std::size_t>(width);
+    std::vector<float> samples;
+    try {
+        samples.resize(rowLength * static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        return failure(formatText("cannot hold a plane of size %d by %d", width, height));
+    }
 
     for (int b = 0; b < n; ++b) {
         SubbandDecoder& s = subbands[static_cast<std::size_t>(b)];
+        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
         const bool highPass = b != 0;
+        // A stream that ran out in an earlier band is refused before this band's working memory is taken.
+        if (stream.bits.pastEnd())
+            return failure(formatText("subband %d: truncated stream: it ends before its last symbol", b));
         if (s.precision > 0) {
             s.symbolCoder = std::make_unique<LayeredSymbolCoder>(s.precision, highPass, modelTotalLimit);
             s.quantizer->setSymbolCoder(*s.symbolCoder);
         }
-        s.quantizer->prepareDecode(transform.subbandData(b), transform.subbandSize(b));
+        float* const origin
+            = samples.data() + static_cast<std::size_t>(rect.y) * rowLength + static_cast<std::size_t>(rect.x);
+        s.quantizer->prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength));
         if (!s.quantizer->decode(stream, s.precision))
-            return refuse(reason, formatText("subband %d: ", b) + stream.bits.failure());
+            return failure(formatText("subband %d: ", b) + stream.bits.failure());
         // Nothing of a decoded band but its coefficients is needed any more.
         s.quantizer.reset();
         s.symbolCoder.reset();
     }
     if (stream.bits.pastEnd())
-        return refuse(reason, "truncated stream: it ends before its last symbol");
+        return failure("truncated stream: it ends before its last symbol");
 
-    FloatImage decoded;
-    if (!transform.invert(decoded))
-        return refuse(reason, formatText("cannot rebuild a plane of size %d by %d", width, height));
-    plane = std::move(decoded);
-    return true;
+    wavelet.invert2d(samples.data(), samples.data(), width, height, stages, -1);
+    plane.data = std::move(samples);
+    plane.width = width;
+    plane.height = height;
+    return {};
 }
 
-bool decodePlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane, std::string* reason)
+Status decodePlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane)
 {
     const Wavelet wavelet(cdf97());
-    return decodePlaneWithParameters(plane, wavelet, stages, 512, 4, bytes, length, 10, reason);
+    return decodePlaneWithParameters(plane, wavelet, stages, kPlaneModelTotalLimit, kPlaneFractionBits, bytes, length,
+                                     kPlanePrecisionCount);
 }
 
 } // namespace nubo

@@ -2,6 +2,7 @@
 // every float the inverse quantiser and the synthesis produce for the sample picture's streams.
 
 #include "quant/plane_codec.h"
+#include "test_support/keep_reason.h"
 #include "quant/plane_encoder.h"
 #include "quant/plane_test_planes.h"
 
@@ -17,7 +18,7 @@ namespace {
 // FNV-1a over the bit patterns of the decoded floats, row by row.
 std::uint64_t planeFingerprint(const FloatImage& plane)
 {
-    return testing::fingerprint(std::string(reinterpret_cast<const char*>(plane.data.data()),
+    return test::fingerprint(std::string(reinterpret_cast<const char*>(plane.data.data()),
                                             plane.data.size() * sizeof(float)));
 }
 
@@ -36,7 +37,7 @@ TEST(PlaneDecoderGolden, SamplePicturePlanesDecodeToFrozenFloats)
     };
     std::array<FloatImage, 3> planes;
     for (int channel = 0; channel < 3; ++channel)
-        ASSERT_TRUE(testing::loadBitmapChannel(std::string(NUBO_FIXTURES_DIR) + "/astronaut.bmp", channel,
+        ASSERT_TRUE(test::loadBitmapChannel(std::string(NUBO_FIXTURES_DIR) + "/astronaut.bmp", channel,
                                                planes[static_cast<std::size_t>(channel)]));
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "channel " << c.channel << " at ratio " << c.ratio << ", " << c.stages
@@ -45,8 +46,8 @@ TEST(PlaneDecoderGolden, SamplePicturePlanesDecodeToFrozenFloats)
         const std::string stream = encodePlane(source, c.ratio, c.stages, discardSink());
         FloatImage decoded;
         std::string reason;
-        ASSERT_TRUE(decodePlane(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(), c.stages,
-                                decoded, &reason))
+        ASSERT_TRUE(test::keepReason(decodePlane(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size(), c.stages,
+                                decoded), reason))
             << reason;
         ASSERT_EQ(decoded.width, source.width);
         ASSERT_EQ(decoded.height, source.height);

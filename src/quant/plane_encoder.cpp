@@ -15,16 +15,16 @@
 #include "wavelet/wavelet_transform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace nubo {
 
 namespace {
-
-// Fraction bits beyond this would push the range codes of ordinary coefficients past what a header carries.
-constexpr int kMaxFractionBits = 24;
 
 // The coder objects of one subband on the encoding side.
 struct SubbandEncoder {
@@ -42,7 +42,7 @@ std::string refusal(const FloatImage& plane, const PlaneCodingParameters& p, std
         return formatText("Cannot code a plane in %d wavelet stages", p.stages);
     if (p.precisionCount < 1 || p.precisionCount > LayeredSymbolCoder::kMaxLayers)
         return formatText("Cannot code a plane at %d precisions", p.precisionCount);
-    if (p.fractionBits < 0 || p.fractionBits > kMaxFractionBits)
+    if (p.fractionBits < 0 || p.fractionBits > kMaxPlaneFractionBits)
         return formatText("Cannot code a plane with %d fraction bits", p.fractionBits);
     if (p.weights.size() < subbands)
         return formatText("Cannot code a plane with %zu weights for %zu subbands", p.weights.size(), subbands);
@@ -56,23 +56,33 @@ int budgetForRatio(const FloatImage& plane, int ratio)
     return static_cast<int>(samples / std::max(ratio, 1));
 }
 
-std::string encodeWithFixedParameters(const FloatImage& plane, int ratio, int stages, const RegionSet* mask,
-                                      DiagnosticSink& diagnostics)
+// The smallest target, in bytes, at which the allocation codes a layer when it now codes none: the bits of the
+// cheapest precision that lowers some subband's distortion, rounded up to bytes (from an all-zero choice the
+// remainder is spent on any such precision that fits). 0 when no precision lowers any distortion.
+std::int64_t cheapestUsefulTarget(std::span<const CoefficientSet> sets)
 {
-    const Wavelet wavelet(cdf97());
-    const std::vector<float> weights(static_cast<std::size_t>(std::max(3 * stages + 1, 0)), 1.0f);
-    PlaneCodingParameters parameters;
-    parameters.stages = stages;
-    parameters.weights = weights;
-    return encodePlaneInDetail(plane, wavelet, parameters, budgetForRatio(plane, ratio), mask, false, diagnostics)
-        .stream;
+    float cheapest = std::numeric_limits<float>::infinity();
+    for (const CoefficientSet& set : sets) {
+        for (int j = 1; j < set.precisionCount(); ++j) {
+            const float rate = set.rate(j);
+            if (std::isfinite(rate) && rate > 0.0f && set.distortion(j) < set.distortion(0))
+                cheapest = std::min(cheapest, rate);
+        }
+    }
+    if (!std::isfinite(cheapest))
+        return 0;
+    return static_cast<std::int64_t>(std::ceil(static_cast<double>(cheapest) / 8.0));
 }
 
 } // namespace
 
-EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet,
-                                 const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
-                                 bool reconstruct, DiagnosticSink& diagnostics)
+namespace {
+
+// The encoder of both encodePlaneInDetail forms: `owned`, when given, is `plane` itself, which the transform may
+// then take over.
+EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wavelet& wavelet,
+                            const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
+                            bool reconstruct, DiagnosticSink& diagnostics)
 {
     EncodedPlane result;
     // One plane's text stays together even when planes are coded concurrently.
@@ -81,13 +91,19 @@ EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet
     const std::size_t expectedSubbands = static_cast<std::size_t>(3 * std::max(parameters.stages, 0) + 1);
     if (const std::string reason = refusal(plane, parameters, expectedSubbands); !reason.empty()) {
         printError(diagnostics, "%s", reason.c_str());
+        result.status = failure(reason);
         return result;
     }
 
-    WaveletTransform transform(wavelet, plane, parameters.stages, -1, report);
+    const int width = plane.width;
+    const int height = plane.height;
+    WaveletTransform transform = owned != nullptr
+        ? WaveletTransform(wavelet, std::move(*owned), parameters.stages, -1, report)
+        : WaveletTransform(wavelet, plane, parameters.stages, -1, report);
     if (!transform.valid()) {
-        printError(report, "Cannot transform a plane of size %d by %d", plane.width, plane.height);
+        printError(report, "Cannot transform a plane of size %d by %d", width, height);
         diagnostics.write(report.text());
+        result.status = failure(formatText("Cannot transform a plane of size %d by %d", plane.width, plane.height));
         return result;
     }
     const int n = transform.subbandCount();
@@ -95,7 +111,7 @@ EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet
     if (mask != nullptr) {
         for (int b = 0; b < n; ++b)
             clearSubbandUnderMask(transform.subbandData(b), transform.subbandWidth(b), transform.subbandHeight(b),
-                                  plane.width, plane.height, *mask);
+                                  width, height, *mask);
     }
 
     std::vector<SubbandEncoder> subbands(static_cast<std::size_t>(n));
@@ -123,12 +139,12 @@ EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet
 
     std::unique_ptr<WaveletTransform> rebuilt;
     if (reconstruct)
-        rebuilt = std::make_unique<WaveletTransform>(wavelet, plane.width, plane.height, parameters.stages, -1);
+        rebuilt = std::make_unique<WaveletTransform>(wavelet, width, height, parameters.stages, -1);
 
     {
         EncoderStream stream(result.stream);
-        writeGamma(stream.bits, static_cast<std::uint32_t>(plane.width));
-        writeGamma(stream.bits, static_cast<std::uint32_t>(plane.height));
+        writeGamma(stream.bits, static_cast<std::uint32_t>(width));
+        writeGamma(stream.bits, static_cast<std::uint32_t>(height));
         // Every header comes before the first arithmetic-coded bit.
         for (int b = 0; b < n; ++b)
             subbands[static_cast<std::size_t>(b)].quantizer->writeHeader(stream, allocator.precision(b));
@@ -144,11 +160,57 @@ EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet
 
     if (rebuilt)
         rebuilt->invert(result.reconstruction);
-    result.ok = true;
+    result.budgetBytes = budgetBytes;
     result.targetBytes = target;
     result.precisions = allocator.precisions();
+    if (std::all_of(result.precisions.begin(), result.precisions.end(), [](int p) { return p == 0; })) {
+        const std::int64_t useful = cheapestUsefulTarget(sets);
+        if (useful > 0) {
+            result.starved = true;
+            result.workableBudgetBytes = static_cast<int>(
+                std::min<std::int64_t>(useful + std::int64_t{kHeaderReserveBytes} * n, std::numeric_limits<int>::max()));
+        }
+    }
     diagnostics.write(report.text());
     return result;
+}
+
+EncodedPlane encodeForRatio(const FloatImage& plane, FloatImage* owned, int ratio, int stages, const RegionSet* mask,
+                            DiagnosticSink& diagnostics)
+{
+    const Wavelet wavelet(cdf97());
+    const std::vector<float> weights(static_cast<std::size_t>(std::max(3 * stages + 1, 0)), 1.0f);
+    PlaneCodingParameters parameters;
+    parameters.stages = stages;
+    parameters.weights = weights;
+    return encodeInDetail(plane, owned, wavelet, parameters, budgetForRatio(plane, ratio), mask, false, diagnostics);
+}
+
+} // namespace
+
+EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet,
+                                 const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
+                                 bool reconstruct, DiagnosticSink& diagnostics)
+{
+    return encodeInDetail(plane, nullptr, wavelet, parameters, budgetBytes, mask, reconstruct, diagnostics);
+}
+
+EncodedPlane encodePlaneInDetail(FloatImage&& plane, const Wavelet& wavelet, const PlaneCodingParameters& parameters,
+                                 int budgetBytes, const RegionSet* mask, bool reconstruct, DiagnosticSink& diagnostics)
+{
+    return encodeInDetail(plane, &plane, wavelet, parameters, budgetBytes, mask, reconstruct, diagnostics);
+}
+
+EncodedPlane encodePlaneForRatio(const FloatImage& plane, int ratio, int stages, const RegionSet* mask,
+                                 DiagnosticSink& diagnostics)
+{
+    return encodeForRatio(plane, nullptr, ratio, stages, mask, diagnostics);
+}
+
+EncodedPlane encodePlaneForRatio(FloatImage&& plane, int ratio, int stages, const RegionSet* mask,
+                                 DiagnosticSink& diagnostics)
+{
+    return encodeForRatio(plane, &plane, ratio, stages, mask, diagnostics);
 }
 
 std::string encodePlaneToBudget(const FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,
@@ -172,13 +234,13 @@ std::string encodeMaskedPlaneToBudget(const FloatImage& plane, const Wavelet& wa
 
 std::string encodePlane(const FloatImage& plane, int ratio, int stages, DiagnosticSink& diagnostics)
 {
-    return encodeWithFixedParameters(plane, ratio, stages, nullptr, diagnostics);
+    return encodePlaneForRatio(plane, ratio, stages, nullptr, diagnostics).stream;
 }
 
 std::string encodeMaskedPlane(const FloatImage& plane, int ratio, const RegionSet& mask, int stages,
                               DiagnosticSink& diagnostics)
 {
-    return encodeWithFixedParameters(plane, ratio, stages, &mask, diagnostics);
+    return encodePlaneForRatio(plane, ratio, stages, &mask, diagnostics).stream;
 }
 
 } // namespace nubo

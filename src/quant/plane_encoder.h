@@ -1,6 +1,8 @@
 #pragma once
 
 #include "common/diagnostics.h"
+#include "common/status.h"
+#include "quant/plane_parameters.h"
 #include "wavelet/float_image.h"
 
 #include <span>
@@ -12,23 +14,19 @@ namespace nubo {
 class RegionSet;
 class Wavelet;
 
-// Every parameter of the plane coder but the plane, the filters and the budget.
-struct PlaneCodingParameters {
-    int stages = 5;
-    int modelTotalLimit = 512;
-    float errorExponent = 2.0f;
-    std::span<const float> weights; // one per subband
-    int fractionBits = 4;
-    int precisionCount = 10;
-    float minimumStep = 0.05f;
-};
-
 // What one encoding produced, beyond the code stream.
 struct EncodedPlane {
     std::string stream;
-    bool ok = false;          // false when the plane or the parameters were refused (stream empty)
+    Status status;            // the refusal when the plane or the parameters were refused (stream empty)
+    int budgetBytes = 0;      // the budget asked for
     int targetBytes = 0;      // budget - header reserve, as handed to the allocation
     std::vector<int> precisions;
+    // Starved: the allocation left every subband at precision 0 although coding a layer somewhere would have
+    // lowered the distortion, so the plane decodes as its mean alone. workableBudgetBytes is then the smallest
+    // budget at which the allocation codes a layer (the header reserve plus the cheapest useful layers' bytes);
+    // 0 when the plane is not starved.
+    bool starved = false;
+    int workableBudgetBytes = 0;
     FloatImage reconstruction; // when asked: the plane a decoder of `stream` rebuilds, from the encoder's symbols
 };
 
@@ -41,5 +39,16 @@ inline constexpr int kHeaderReserveBytes = 4;
 EncodedPlane encodePlaneInDetail(const FloatImage& plane, const Wavelet& wavelet,
                                  const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
                                  bool reconstruct, DiagnosticSink& diagnostics);
+// As above, for a plane the caller is done with: the transform takes its memory over (the plane is left empty),
+// so coding holds one plane less.
+EncodedPlane encodePlaneInDetail(FloatImage&& plane, const Wavelet& wavelet, const PlaneCodingParameters& parameters,
+                                 int budgetBytes, const RegionSet* mask, bool reconstruct, DiagnosticSink& diagnostics);
+
+// The plane encoder of encodePlane and encodeMaskedPlane (mask may be null), with its budget of width * height /
+// ratio bytes (a ratio below 1 counts as 1) and its fixed parameters, reporting what it did.
+EncodedPlane encodePlaneForRatio(const FloatImage& plane, int ratio, int stages, const RegionSet* mask,
+                                 DiagnosticSink& diagnostics);
+EncodedPlane encodePlaneForRatio(FloatImage&& plane, int ratio, int stages, const RegionSet* mask,
+                                 DiagnosticSink& diagnostics);
 
 } // namespace nubo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "test_support/test_support.h" // fingerprint()
 #include "wavelet/float_image.h"
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace nubo::testing {
+namespace nubo::test {
 
 // A deterministic picture-like plane of whole values 0 ... 255: a diagonal ramp, a ripple and a little noise from
 // a fixed linear congruential generator (integer arithmetic only, so it is the same on every build).
@@ -27,17 +28,6 @@ inline FloatImage testPlane(int width, int height, std::uint32_t seed = 1)
         }
     }
     return plane;
-}
-
-// FNV-1a over the bytes of a code stream, for golden checks.
-inline std::uint64_t fingerprint(const std::string& bytes)
-{
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : bytes) {
-        hash ^= static_cast<std::uint8_t>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
 }
 
 // One channel (0 blue, 1 green, 2 red) of an uncompressed bottom-up 24-bit bitmap, rows in file order (bottom
@@ -71,4 +61,4 @@ inline bool loadBitmapChannel(const std::string& path, int channel, FloatImage& 
     return true;
 }
 
-} // namespace nubo::testing
+} // namespace nubo::test

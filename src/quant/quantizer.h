@@ -28,6 +28,11 @@ public:
     virtual void prepareDecode(float* data, std::int32_t count) = 0;
     // Rate (bits) and distortion of precision p; +infinity for a precision whose step fell to minimumStep.
     virtual void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) = 0;
+    // A hint before precisions 0 ... layers are asked in order: a quantiser may price what they need at once.
+    // What rateDistortion then returns is the same either way.
+    virtual void priceLayersAhead(int /*layers*/, float /*minimumStep*/) {}
+    // After the last rateDistortion: the quantiser may free what pricing needed (encode builds it anew).
+    virtual void endPricing() {}
     virtual void encode(EncoderStream& stream, int precision) = 0;
     virtual bool decode(DecoderStream& stream, int precision) = 0;
     virtual void writeHeader(EncoderStream& stream, int precision) = 0;

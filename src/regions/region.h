@@ -8,6 +8,8 @@ namespace nubo {
 enum class CoderKind : std::int32_t {
     Wavelet = 1,    // wavelet coder at the region's ratio
     Arithmetic = 2, // lossless arithmetic coding of the region's bytes
+    WaveletColour = 3, // wavelet coder after a colour transform, the three planes allocated together
+    Predictive = 4, // lossless predictive coding: colour transform, prediction, context-modelled errors
 };
 
 // An inclusive pixel rectangle, y from the top.

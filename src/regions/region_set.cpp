@@ -37,6 +37,15 @@ void RegionSet::add(Region region)
     everAdded_ = true;
 }
 
+void RegionSet::insert(int position, Region region)
+{
+    region.normalize();
+    position = position < 0 ? 0 : (position > count() ? count() : position);
+    regions_.insert(regions_.begin() + position, region);
+    selectedIndex_ = position;
+    everAdded_ = true;
+}
+
 void RegionSet::removeSelected()
 {
     if (validPosition(selectedIndex_))

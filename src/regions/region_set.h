@@ -32,6 +32,10 @@ public:
     // Normalises and appends the region, selects it and marks the set as added to.
     void add(Region region);
 
+    // Normalises the region and puts it at position (clamped to 0 ... count()), moving the later ones up, and
+    // selects it; for a region taken out and given back unchanged.
+    void insert(int position, Region region);
+
     // Removes the selected region; the indices keep their values, so its successor becomes selected.
     void removeSelected();
 

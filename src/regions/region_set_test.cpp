@@ -87,6 +87,18 @@ TEST(RegionSet, FailedSearchAndClearKeepHitIndex)
     EXPECT_FALSE(set.everAdded());
 }
 
+// releaseAll, the document's teardown, only drops the regions: unlike clear it leaves the indices and everAdded.
+TEST(RegionSet, ReleaseAllDropsOnlyTheRegions)
+{
+    RegionSet set = threeRegions();
+    const int selected = set.selectedIndex();
+    ASSERT_TRUE(set.everAdded());
+    set.releaseAll();
+    EXPECT_EQ(set.count(), 0);
+    EXPECT_EQ(set.selectedIndex(), selected);
+    EXPECT_TRUE(set.everAdded());
+}
+
 // deselect and selectHit ignore invalid positions.
 TEST(RegionSet, SelectionIgnoresInvalidPositions)
 {
@@ -127,6 +139,32 @@ TEST(RegionSelection, OutOfRangePositionsAreNotSelected)
     EXPECT_TRUE(selection.isSelected(1));
     EXPECT_FALSE(selection.isSelected(3));
     EXPECT_EQ(selection.regionCount(), 3);
+}
+
+} // namespace
+} // namespace nubo
+
+namespace nubo {
+namespace {
+
+// Insert puts a normalised region at its position (clamped), moves the later ones up and selects it.
+TEST(RegionSetInsert, PutsTheRegionBackInPlace)
+{
+    RegionSet set;
+    set.add(Region(0, 0, 10, 10));
+    set.add(Region(20, 0, 30, 10));
+    set.insert(1, Region(50, 40, 40, 30));
+    ASSERT_EQ(set.count(), 3);
+    EXPECT_EQ(set.at(1).normalizedRect(), (PixelRect{40, 30, 50, 40}));
+    EXPECT_EQ(set.at(1).left, 40);
+    EXPECT_EQ(set.at(2).left, 20);
+    EXPECT_EQ(set.selectedIndex(), 1);
+    set.insert(9, Region(60, 0, 70, 10));
+    EXPECT_EQ(set.at(3).left, 60);
+    EXPECT_EQ(set.selectedIndex(), 3);
+    set.insert(-2, Region(80, 0, 90, 10));
+    EXPECT_EQ(set.at(0).left, 80);
+    EXPECT_EQ(set.selectedIndex(), 0);
 }
 
 } // namespace

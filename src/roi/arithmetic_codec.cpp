@@ -1,10 +1,11 @@
 #include "roi/arithmetic_codec.h"
 
+#include "common/check.h"
+
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace nubo {
@@ -22,12 +23,11 @@ constexpr unsigned kMaxSymbols = 2048;
 constexpr std::uint32_t kLookupSize = 1u << 15;
 constexpr std::size_t kLookupMinSymbols = 4096;
 
+// The codec's errors end the process with status 1, as its callers expect; fatalExit does not run static
+// destructors, so other coding threads still running are not pulled from under their objects.
 [[noreturn]] void arithmeticCodingError(const char* message)
 {
-    std::fputs("\n\n -> Arithmetic coding error: ", stderr);
-    std::fputs(message, stderr);
-    std::fputs("\n Execution terminated!\n", stderr);
-    std::exit(1);
+    fatalExit(std::string("\n\n -> Arithmetic coding error: ") + message + "\n Execution terminated!\n", 1);
 }
 
 } // namespace
@@ -101,30 +101,33 @@ void AdaptiveSymbolModel::update(bool forDecoder)
     // scale * sum stays below 2^31: sum <= total count and scale = 2^31 / total count.
     const std::uint32_t scale = 0x80000000u / totalCount_;
     std::uint32_t sum = 0;
-    if (forDecoder && tableSize_ > 0) {
-        std::uint32_t slice = 0;
-        for (std::uint32_t k = 0; k < dataSymbols_; ++k) {
-            distribution_[k] = (scale * sum) >> (31 - kLengthShift);
-            sum += counts_[k];
-            const std::uint32_t w = distribution_[k] >> tableShift_;
-            while (slice < w)
-                decoderTable_[++slice] = k - 1;
-        }
-        decoderTable_[0] = 0;
-        while (slice <= tableSize_)
-            decoderTable_[++slice] = dataSymbols_ - 1;
-    } else {
-        for (std::uint32_t k = 0; k < dataSymbols_; ++k) {
-            distribution_[k] = (scale * sum) >> (31 - kLengthShift);
-            sum += counts_[k];
-        }
+    for (std::uint32_t k = 0; k < dataSymbols_; ++k) {
+        distribution_[k] = (scale * sum) >> (31 - kLengthShift);
+        sum += counts_[k];
     }
+    if (forDecoder)
+        fillDecoderTable();
 
     updateCycle_ = (5 * updateCycle_) >> 2;
     const std::uint32_t maxCycle = (dataSymbols_ + 6) << 3;
     if (updateCycle_ > maxCycle)
         updateCycle_ = maxCycle;
     symbolsUntilUpdate_ = updateCycle_;
+}
+
+void AdaptiveSymbolModel::fillDecoderTable()
+{
+    if (tableSize_ == 0)
+        return;
+    std::uint32_t slice = 0;
+    for (std::uint32_t k = 0; k < dataSymbols_; ++k) {
+        const std::uint32_t w = distribution_[k] >> tableShift_;
+        while (slice < w)
+            decoderTable_[++slice] = k - 1;
+    }
+    decoderTable_[0] = 0;
+    while (slice <= tableSize_)
+        decoderTable_[++slice] = dataSymbols_ - 1;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -180,8 +183,15 @@ inline void ArithmeticCodec::encodeStep(IntervalState& state, unsigned symbol, c
         state.low += x;
         state.length = model.distribution[symbol + 1] * state.length - x;
     }
-    if (initialBase > state.low)
-        propagateCarry(code, state.position);
+    // A carry (low wrapped) is added to the last byte written without a branch on it, which would be
+    // mispredicted; only a byte that wraps in turn (it was 0xFF) takes the carry further. No carry comes before
+    // the first byte, so at position 0 the byte there (written later) only gets 0 added.
+    const std::uint32_t carry = static_cast<std::uint32_t>(initialBase > state.low);
+    std::uint8_t& last = code[state.position - static_cast<std::size_t>(state.position != 0)];
+    const std::uint32_t sum = last + carry;
+    last = static_cast<std::uint8_t>(sum);
+    if (sum > 0xFFu)
+        propagateCarry(code, state.position - 1);
     if (state.length < kMinLength) {
         do {
             if (state.position >= writeLimit)
@@ -446,17 +456,22 @@ bool ArithmeticCodec::decodeBytes(std::uint8_t* into, std::size_t count, Adaptiv
     if (view.dataSymbols <= 257 && count >= kLookupMinSymbols) {
         std::vector<std::uint8_t> symbolOf(kLookupSize);
         fillSymbolLookup(symbolOf.data(), view);
+        // The model's own decoder table is not read here: it is brought up to date once, after the run.
+        bool tableStale = false;
         for (; i < count && state.position + 2 <= size; ++i) {
             const unsigned symbol = decodeLookupStep(state, view, code, symbolOf.data());
             ++counts[symbol];
             if (--untilUpdate == 0) {
-                model.update(true);
+                model.update(false);
+                tableStale = true;
                 untilUpdate = model.symbolsUntilUpdate_;
                 fillSymbolLookup(symbolOf.data(), view);
             }
             into[i] = static_cast<std::uint8_t>(symbol);
             allSymbols |= symbol;
         }
+        if (tableStale)
+            model.fillDecoderTable();
     }
     for (; i < count; ++i) {
         const unsigned symbol = decodeStep(state, view, code, size);

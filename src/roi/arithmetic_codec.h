@@ -35,6 +35,8 @@ private:
     friend class ArithmeticCodec;
 
     void update(bool forDecoder);
+    // The decoder table from the distribution as it stands.
+    void fillDecoderTable();
 
     // One allocation: distribution (n words), counts (n words), then the decoder table (table size + 2 words).
     std::unique_ptr<std::uint32_t[]> block_;

@@ -20,13 +20,6 @@ constexpr unsigned kSymbols = 257;
 // allocates more than one piece beyond what really arrived.
 constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 
-bool fail(std::string* reason, const std::string& why)
-{
-    if (reason)
-        *reason = why;
-    return false;
-}
-
 std::string sizeText(std::int64_t width, std::int64_t height)
 {
     return std::to_string(width) + " x " + std::to_string(height);
@@ -42,11 +35,11 @@ std::uint32_t encoderBufferSize(std::int64_t regionBytes)
 }
 
 // Reads "<integer>;" (white space before the number and the separator skipped), naming the field on failure.
-bool readPayloadField(std::istream& in, std::int64_t& value, const char* what, std::string* reason)
+Status readPayloadField(std::istream& in, std::int64_t& value, const char* what)
 {
     if (!readField(in, value))
-        return fail(reason, std::string("damaged lossless payload: no ") + what + " followed by \";\"");
-    return true;
+        return failure(std::string("damaged lossless payload: no ") + what + " followed by \";\"");
+    return {};
 }
 
 // Takes exactly count bytes from the stream, in pieces, failing if it ends first.
@@ -66,13 +59,13 @@ bool readCodeBytes(std::istream& in, std::vector<std::uint8_t>& bytes, std::size
 
 } // namespace
 
-bool encodeLosslessRegion(const RasterImage& region, std::ostream& out, std::string* reason)
+Status encodeLosslessRegion(const RasterImage& region, std::ostream& out)
 {
     if (!region.isValid())
-        return fail(reason, "cannot code an empty region losslessly");
+        return failure("cannot code an empty region losslessly");
     const std::int64_t regionBytes = region.size();
     if (regionBytes > kMaxLosslessRegionBytes)
-        return fail(reason, "region of " + sizeText(region.width(), region.height())
+        return failure("region of " + sizeText(region.width(), region.height())
                 + " pixels is too large for lossless coding (at most 16777216 bytes)");
 
     const std::uint32_t bufferSize = encoderBufferSize(regionBytes);
@@ -90,7 +83,7 @@ bool encodeLosslessRegion(const RasterImage& region, std::ostream& out, std::str
         const std::size_t room =
             (bufferSize - codec.bytesUsed() - ArithmeticCodec::kMaxBytesAtStop) / ArithmeticCodec::kMaxBytesPerSymbol;
         if (room == 0)
-            return fail(reason, "region of " + sizeText(region.width(), region.height())
+            return failure("region of " + sizeText(region.width(), region.height())
                     + " pixels does not compress: its code would pass 16777216 bytes");
         const std::size_t run = std::min(room, total - next);
         codec.encodeBytes(bytes + next, run, model);
@@ -103,66 +96,72 @@ bool encodeLosslessRegion(const RasterImage& region, std::ostream& out, std::str
     writeField(out, region.height());
     out.write(reinterpret_cast<const char*>(codec.buffer()), codeBytes);
     if (!out)
-        return fail(reason, "cannot write the lossless payload");
-    return true;
+        return failure("cannot write the lossless payload");
+    return {};
 }
 
-bool decodeLosslessRegion(RasterImage& region, std::istream& in, std::string* reason)
+Status decodeLosslessRegion(RasterImage& region, std::istream& in)
 {
     region.clear();
     std::int64_t codeBytes = 0;
     std::int64_t width = 0;
     std::int64_t height = 0;
-    if (!readPayloadField(in, codeBytes, "code byte count", reason) || !readPayloadField(in, width, "width", reason)
-        || !readPayloadField(in, height, "height", reason))
-        return false;
+    NUBO_RETURN_IF_ERROR(readPayloadField(in, codeBytes, "code byte count"));
+    NUBO_RETURN_IF_ERROR(readPayloadField(in, width, "width"));
+    NUBO_RETURN_IF_ERROR(readPayloadField(in, height, "height"));
 
     // The encoder never writes more than the codec's largest buffer, and always at least one byte.
     if (codeBytes < 1 || codeBytes > ArithmeticCodec::kMaxBufferSize)
-        return fail(reason, "damaged lossless payload: code byte count " + std::to_string(codeBytes)
+        return failure("damaged lossless payload: code byte count " + std::to_string(codeBytes)
                 + " is out of range");
     if (!imageSizeAllowed(width, height))
-        return fail(reason, "damaged lossless payload: region size " + sizeText(width, height)
+        return failure("damaged lossless payload: region size " + sizeText(width, height)
                 + " is outside the picture limits");
     const std::int64_t regionBytes = width * height * 3;
     if (regionBytes > kMaxLosslessRegionBytes)
-        return fail(reason, "damaged lossless payload: region of " + sizeText(width, height)
+        return failure("damaged lossless payload: region of " + sizeText(width, height)
                 + " pixels is too large for lossless coding");
     const std::int64_t remaining = remainingBytes(in);
     if (remaining >= 0 && remaining < codeBytes)
-        return fail(reason, "truncated lossless payload: " + std::to_string(codeBytes) + " code bytes announced, "
+        return failure("truncated lossless payload: " + std::to_string(codeBytes) + " code bytes announced, "
                 + std::to_string(remaining) + " left in the stream");
 
     // The decoder reads up to three bytes past the code, and at least the codec's minimum buffer: zeros there.
     std::vector<std::uint8_t> code;
     if (!readCodeBytes(in, code, static_cast<std::size_t>(codeBytes)))
-        return fail(reason, "truncated lossless payload: the stream ends inside the code bytes");
+        return failure("truncated lossless payload: the stream ends inside the code bytes");
     code.resize(std::max<std::size_t>(code.size(), ArithmeticCodec::kMinBufferSize) + 3, 0);
     const auto bufferSize = static_cast<std::uint32_t>(
         std::min<std::size_t>(code.size(), ArithmeticCodec::kMaxBufferSize));
 
     RasterImage decoded;
     if (!decoded.allocate(static_cast<int>(width), static_cast<int>(height)))
-        return fail(reason, "cannot hold a region of " + sizeText(width, height) + " pixels");
+        return failure("cannot hold a region of " + sizeText(width, height) + " pixels");
     ArithmeticCodec codec(bufferSize, code.data());
     AdaptiveSymbolModel model(kSymbols);
-    codec.startDecoder();
-    // Symbol 256 is never coded: decoding it means damage.
-    const bool allBytes = codec.decodeBytes(decoded.data(), static_cast<std::size_t>(regionBytes), model);
-    codec.stopDecoder();
-    if (!allBytes)
-        return fail(reason, "damaged lossless payload: the code holds a symbol that is no byte");
-
     // A whole code is read to its end and at most three bytes beyond: the four bytes the decoder starts ahead,
     // less the one or two bytes that ended it. Anything else means the code does not belong to this region.
-    const std::size_t used = codec.bytesUsed();
     const auto announced = static_cast<std::size_t>(codeBytes);
+    codec.startDecoder();
+    // In runs, so that a short code announcing a large region stops once the decoder has read past its end
+    // rather than decoding millions of bytes from zeros (the runs decode exactly as one call would).
+    constexpr std::size_t kRun = std::size_t{1} << 20;
+    bool allBytes = true;
+    const auto total = static_cast<std::size_t>(regionBytes);
+    for (std::size_t start = 0; start < total && allBytes && codec.bytesUsed() <= announced + 3; start += kRun)
+        allBytes = codec.decodeBytes(decoded.data() + start, std::min(kRun, total - start), model);
+    codec.stopDecoder();
+    // Symbol 256 is never coded: decoding it means damage.
+    if (!allBytes)
+        return failure("damaged lossless payload: the code holds a symbol that is no byte");
+
+    const std::size_t used = codec.bytesUsed();
     if (used < announced + 2 || used > announced + 3)
-        return fail(reason, "damaged lossless payload: the code does not match a region of "
+        return failure("damaged lossless payload: the code does not match a region of "
                 + sizeText(width, height) + " pixels");
 
     region = std::move(decoded);
-    return true;
+    return {};
 }
 
 } // namespace nubo

@@ -20,11 +20,11 @@ inline constexpr std::int64_t kMaxLosslessRegionBytes = std::int64_t{1} << 24;
 
 // Writes the kind-2 payload ("n;width;height;" then n raw code bytes). Fails with a reason (and writes nothing)
 // when the region cannot be coded losslessly (more than 2^24 bytes, or an empty image).
-bool encodeLosslessRegion(const RasterImage& region, std::ostream& out, std::string* reason = nullptr);
+Status encodeLosslessRegion(const RasterImage& region, std::ostream& out);
 
 // Reads one kind-2 payload and rebuilds the region. Returns false with a reason on any damage (missing ";",
 // negative or absurd numbers, a byte count larger than the stream still holds, width x height x 3 outside the
 // codec's limits or the image limits); never ends the process and never reads past the bytes it took.
-bool decodeLosslessRegion(RasterImage& region, std::istream& in, std::string* reason = nullptr);
+Status decodeLosslessRegion(RasterImage& region, std::istream& in);
 
 } // namespace nubo

@@ -2,7 +2,7 @@
 
 #include "image/raster_image.h"
 #include "regions/region_set.h"
-#include "roi/roi_test_support.h"
+#include "test_support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 namespace nubo {
 namespace {
 
-using testing::patternImage;
+using test::patternImage;
 
 RasterImage plusOne(const RasterImage& image)
 {
@@ -65,7 +65,7 @@ TEST(QualityMeasure, IdenticalPicturesUseTheFloor)
 // Over regions, a pixel on a region's border row or column counts and one just outside does not.
 TEST(QualityMeasure, RegionBordersAreIncluded)
 {
-    const RasterImage source = testing::uniformImage(20, 20, 50, 50, 50);
+    const RasterImage source = test::uniformImage(20, 20, 50, 50, 50);
     RasterImage result;
     source.crop(result, 0, 0, 19, 19);
     RegionSet regions;

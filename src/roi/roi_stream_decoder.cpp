@@ -3,6 +3,7 @@
 #include "common/diagnostics.h"
 #include "common/limits.h"
 #include "document/document_data.h"
+#include "image/coverage_mask.h"
 #include "roi/region_coder.h"
 #include "roi/stream_fields.h"
 #include "roi/task_pool.h"
@@ -19,18 +20,11 @@ namespace nubo {
 
 namespace {
 
-bool fail(std::string* reason, std::string text)
-{
-    if (reason)
-        *reason = std::move(text);
-    return false;
-}
-
 long long asLong(std::int64_t value) { return static_cast<long long>(value); }
 
 } // namespace
 
-bool readStreamHeader(std::istream& in, StreamHeader& header, std::string* reason)
+Status readStreamHeader(std::istream& in, StreamHeader& header)
 {
     static const char* const names[] = {"picture width", "picture height", "record count", "number of stages"};
     std::int64_t fields[4] = {};
@@ -38,41 +32,41 @@ bool readStreamHeader(std::istream& in, StreamHeader& header, std::string* reaso
     // been read; only the record fields insist on ";".
     for (int i = 0; i < 4; ++i) {
         if (!readFieldUncheckedSeparator(in, fields[i]))
-            return fail(reason, formatText("header: the %s or the character after it is missing", names[i]));
+            return failure(formatText("header: the %s or the character after it is missing", names[i]));
     }
     const std::int64_t width = fields[0];
     const std::int64_t height = fields[1];
     const std::int64_t records = fields[2];
     const std::int64_t stages = fields[3];
     if (width < 1 || height < 1)
-        return fail(reason, formatText("header: picture size %lld x %lld is not positive", asLong(width), asLong(height)));
+        return failure(formatText("header: picture size %lld x %lld is not positive", asLong(width), asLong(height)));
     if (!imageSizeAllowed(width, height))
-        return fail(reason, formatText("header: a %lld x %lld picture is beyond the limits (%d pixels a side, %lld "
-                                       "pixels in all)",
-                                       asLong(width), asLong(height), kMaxImageSide, asLong(kMaxImagePixels)));
+        return failure(formatText("header: a %lld x %lld picture is beyond the limits (%d pixels a side, %lld "
+                                  "pixels in all)",
+                                  asLong(width), asLong(height), kMaxImageSide, asLong(kMaxImagePixels)));
     if (records < 1)
-        return fail(reason, formatText("header: record count %lld is below 1", asLong(records)));
+        return failure(formatText("header: record count %lld is below 1", asLong(records)));
     if (records - 1 > kMaxRegionRecords || records - 1 > width * height)
-        return fail(reason, formatText("header: %lld regions cannot be coded in a %lld x %lld picture (at most %lld)",
-                                       asLong(records - 1), asLong(width), asLong(height),
-                                       asLong(std::min(kMaxRegionRecords, width * height))));
+        return failure(formatText("header: %lld regions cannot be coded in a %lld x %lld picture (at most %lld)",
+                                  asLong(records - 1), asLong(width), asLong(height),
+                                  asLong(std::min(kMaxRegionRecords, width * height))));
     if (stages < kMinStages || stages > kMaxStages)
-        return fail(reason, formatText("header: %lld wavelet stages are outside %d to %d", asLong(stages), kMinStages,
-                                       kMaxStages));
+        return failure(formatText("header: %lld wavelet stages are outside %d to %d", asLong(stages), kMinStages,
+                                  kMaxStages));
     header.width = static_cast<int>(width);
     header.height = static_cast<int>(height);
     header.recordCount = static_cast<int>(records);
     header.stages = static_cast<int>(stages);
-    return true;
+    return {};
 }
 
-bool peekStreamHeader(std::istream& in, StreamHeader& header, std::string* reason)
+Status peekStreamHeader(std::istream& in, StreamHeader& header)
 {
     const std::istream::pos_type start = in.tellg();
-    const bool ok = readStreamHeader(in, header, reason);
+    Status read = readStreamHeader(in, header);
     in.clear();
     in.seekg(start);
-    return ok;
+    return read;
 }
 
 namespace {
@@ -85,18 +79,16 @@ struct RecordJob {
     int y = 0;
     RegionPayload payload;
     FloatImage planes[3];
-    std::string planeReasons[3];
-    bool planeOk[3] = {true, true, true};
+    Status planeStatus[3];
     RasterImage lossless;
-    bool losslessOk = true;
-    std::string losslessReason;
-    // The wavelet picture, built by whichever plane task finishes last, so that turning the planes into pixels
-    // overlaps with the other records' decoding rather than following it.
+    Status losslessStatus;
+    // The wavelet picture: kind 1 writes each plane into it as the plane is decoded; kind 3's is built by
+    // whichever plane task finishes last, so that turning the planes into pixels overlaps with the other
+    // records' decoding rather than following it.
     std::atomic<int> planesLeft{3};
     bool pictureBuilt = false;
     RasterImage picture;
-    bool pictureOk = true;
-    std::string pictureReason;
+    Status pictureStatus;
 
     std::int64_t pixels() const { return static_cast<std::int64_t>(payload.width) * payload.height; }
 };
@@ -113,7 +105,6 @@ std::vector<std::unique_ptr<RecordJob>> readRecords(std::istream& in, const Stre
                                                     const RegionSelection& selection, ReadStop& stop)
 {
     std::vector<std::unique_ptr<RecordJob>> jobs;
-    std::string why;
     for (int i = 0; i < header.recordCount; ++i) {
         const auto halt = [&](const std::string& text) {
             stop = {true, i, text};
@@ -127,8 +118,8 @@ std::vector<std::unique_ptr<RecordJob>> readRecords(std::istream& in, const Stre
         const bool background = i == header.recordCount - 1;
         const bool selected = background ? selection.background() : selection.isSelected(i);
         if (!selected) {
-            if (!skipRegion(in, kind, &why))
-                return halt(why);
+            if (const Status skipped = skipRegion(in, kind); !skipped)
+                return halt(skipped.reason());
             continue;
         }
         if (left < 0 || top < 0 || left >= header.width || top >= header.height)
@@ -139,8 +130,9 @@ std::vector<std::unique_ptr<RecordJob>> readRecords(std::istream& in, const Stre
         job->background = background;
         job->x = static_cast<int>(left);
         job->y = static_cast<int>(top);
-        if (!readRegionPayload(in, kind, {header.width - job->x, header.height - job->y}, job->payload, &why))
-            return halt(formatText("at (%d, %d): ", job->x, job->y) + why);
+        const Status read = readRegionPayload(in, kind, {header.width - job->x, header.height - job->y}, job->payload);
+        if (!read)
+            return halt(formatText("at (%d, %d): ", job->x, job->y) + read.reason());
         jobs.push_back(std::move(job));
     }
     return jobs;
@@ -150,31 +142,42 @@ std::vector<std::unique_ptr<RecordJob>> readRecords(std::istream& in, const Stre
 void buildPicture(RecordJob& job)
 {
     for (int i = 0; i < 3; ++i) {
-        if (!job.planeOk[i])
+        if (!job.planeStatus[i])
             return;
     }
-    job.pictureOk = buildWaveletPicture(job.payload.wavelet, job.planes, job.picture, &job.pictureReason);
+    job.pictureStatus = buildPayloadPicture(job.payload, job.planes, job.picture);
     job.pictureBuilt = true;
     for (FloatImage& plane : job.planes)
         plane = FloatImage();
 }
 
 // Decodes the payloads of jobs[first, last): every wavelet plane and every lossless region is one task, the
-// largest first. Each task writes only its own job's fields.
+// largest first. Each task writes only its own job's fields (a plane written into the picture only its channel).
 void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first, std::size_t last, int stages)
 {
-    struct Task {
-        std::int64_t pixels;
-        std::function<void()> run;
-    };
-    std::vector<Task> tasks;
+    std::vector<SizedTask> tasks;
     for (std::size_t j = first; j < last; ++j) {
         RecordJob* job = jobs[j].get();
-        if (job->payload.kind == static_cast<std::int64_t>(CoderKind::Wavelet)) {
+        if (buildsPictureByPlane(job->payload.kind)) {
+            // Each plane goes into the picture as soon as it is decoded, so only the planes being decoded are
+            // held as floats.
+            if (Status started = startPayloadPicture(job->payload, job->picture); !started) {
+                for (Status& plane : job->planeStatus)
+                    plane = started;
+                continue;
+            }
             for (int i = 0; i < 3; ++i) {
                 tasks.push_back({job->pixels(), [job, i, stages] {
-                                     job->planeOk[i] = decodeWaveletPlane(job->payload.wavelet, i, stages,
-                                                                          job->planes[i], &job->planeReasons[i]);
+                                     job->planeStatus[i] = decodePayloadPlaneInto(job->payload, i, stages, job->picture);
+                                     // The last plane sees the others' results (acquire-release on the count).
+                                     if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                                         job->pictureBuilt = true;
+                                 }});
+            }
+        } else if (isPlaneKind(job->payload.kind)) {
+            for (int i = 0; i < 3; ++i) {
+                tasks.push_back({job->pixels(), [job, i, stages] {
+                                     job->planeStatus[i] = decodePayloadPlane(job->payload, i, stages, job->planes[i]);
                                      // The last plane sees the others' results (acquire-release on the count).
                                      if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
                                          buildPicture(*job);
@@ -182,45 +185,29 @@ void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first
             }
         } else {
             tasks.push_back({job->pixels(), [job] {
-                                 job->losslessOk = decodeLosslessPayload(job->payload, job->lossless,
-                                                                         &job->losslessReason);
+                                 job->losslessStatus = decodeLosslessPayload(job->payload, job->lossless);
                              }});
         }
     }
-    std::stable_sort(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) { return a.pixels > b.pixels; });
-    std::vector<std::function<void()>> runs;
-    runs.reserve(tasks.size());
-    for (Task& task : tasks)
-        runs.push_back(std::move(task.run));
-    runTasks(runs, defaultWorkerCount());
+    runLargestFirst(std::move(tasks));
 }
 
-// The decoded picture of a job, or false with the reason of its first failure.
-bool decodedPicture(RecordJob& job, RasterImage& picture, std::string& why)
+// The decoded picture of a job, or the first failure on its way.
+Status decodedPicture(RecordJob& job, RasterImage& picture)
 {
-    if (job.payload.kind != static_cast<std::int64_t>(CoderKind::Wavelet)) {
-        if (!job.losslessOk) {
-            why = job.losslessReason;
-            return false;
-        }
+    if (!isPlaneKind(job.payload.kind)) {
+        NUBO_RETURN_IF_ERROR(job.losslessStatus);
         picture = std::move(job.lossless);
-        return true;
+        return {};
     }
-    for (int i = 0; i < 3; ++i) {
-        if (!job.planeOk[i]) {
-            why = job.planeReasons[i];
-            return false;
-        }
-    }
+    for (const Status& plane : job.planeStatus)
+        NUBO_RETURN_IF_ERROR(plane);
     if (job.pictureBuilt) {
-        if (!job.pictureOk) {
-            why = job.pictureReason;
-            return false;
-        }
+        NUBO_RETURN_IF_ERROR(job.pictureStatus);
         picture = std::move(job.picture);
-        return true;
+        return {};
     }
-    return buildWaveletPicture(job.payload.wavelet, job.planes, picture, &why);
+    return buildPayloadPicture(job.payload, job.planes, picture);
 }
 
 // Decoded pictures held at once: the records of a sound stream cover the picture about twice at most (regions
@@ -238,21 +225,23 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
     DecodedPicture result;
     DecodeOutcome& outcome = result.outcome;
     StreamHeader header;
-    std::string why;
-    if (!readStreamHeader(in, header, &why)) {
-        outcome.reason = why;
+    if (Status read = readStreamHeader(in, header); !read) {
+        outcome.status = std::move(read);
         return result;
     }
     outcome.headerRead = true;
     outcome.recordCount = header.recordCount;
     if (!result.image.allocate(header.width, header.height)) {
-        outcome.reason = "cannot allocate the picture";
+        outcome.status = failure("cannot allocate the picture");
         return result;
     }
     result.image.fill(0);
+    // Records fill only pixels no earlier record covered, whatever colour those hold, so a decoded black pixel
+    // (a lossless region's included) keeps its place.
+    CoverageMask coverage(header.width, header.height);
     const auto stopAt = [&](int index, const std::string& text) {
         outcome.stoppedAt = index + 1;
-        outcome.reason = formatText("record %d of %d: ", index + 1, header.recordCount) + text;
+        outcome.status = failure(formatText("record %d of %d: ", index + 1, header.recordCount) + text);
     };
 
     // All records are read before any is decoded, so the payloads of the selected records can be decoded side by
@@ -272,17 +261,19 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
         for (std::size_t j = first; j < last; ++j) {
             RecordJob& job = *jobs[j];
             RasterImage region;
-            if (!decodedPicture(job, region, why)) {
-                stopAt(job.index, formatText("at (%d, %d): ", job.x, job.y) + why);
+            if (const Status decoded = decodedPicture(job, region); !decoded) {
+                stopAt(job.index, formatText("at (%d, %d): ", job.x, job.y) + decoded.reason());
                 return result;
             }
-            if (!result.image.paste(region, job.x, job.y)) {
+            if (!coverage.paste(result.image, region, job.x, job.y)) {
                 stopAt(job.index, formatText("a %d x %d region at (%d, %d) does not lie inside the picture",
                                              region.width(), region.height(), job.x, job.y));
                 return result;
             }
             if (job.background) {
                 result.backgroundPresent = true;
+                // A kind without a coder was refused when the payload was read.
+                result.backgroundKind = static_cast<CoderKind>(job.payload.kind);
             } else {
                 result.regions.add(Region(job.x, job.y, job.x + region.width() - 1, job.y + region.height() - 1));
                 result.regions.deselect();
@@ -295,7 +286,6 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
         stopAt(readStop.index, readStop.reason);
         return result;
     }
-    outcome.complete = true;
     return result;
 }
 
@@ -314,6 +304,10 @@ void adoptDecodedPicture(DocumentData& document, DecodedPicture&& decoded)
         regions.add(decoded.regions.at(i));
     regions.deselect();
     document.background().setBackgroundPresent(decoded.backgroundPresent);
+    // Encoding the document again codes its background as the stream did (a lossless kind is not a background
+    // coder and changes nothing).
+    if (decoded.backgroundPresent)
+        document.background().setCoderKind(decoded.backgroundKind);
     document.setDescriptionMode(DescriptionMode::Hidden);
 }
 

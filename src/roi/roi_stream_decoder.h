@@ -31,19 +31,21 @@ struct StreamHeader {
 // number is its separator and is not checked. Refused with a reason: a missing number or separator character, a
 // picture size outside the limits (common/limits.h), a record count below 1 or with more regions than the picture
 // has pixels or than kMaxRegionRecords, stages outside kMinStages ... kMaxStages.
-bool readStreamHeader(std::istream& in, StreamHeader& header, std::string* reason = nullptr);
+Status readStreamHeader(std::istream& in, StreamHeader& header);
 
 // As readStreamHeader, then returns the read position to where it was.
-bool peekStreamHeader(std::istream& in, StreamHeader& header, std::string* reason = nullptr);
+Status peekStreamHeader(std::istream& in, StreamHeader& header);
 
-// How far a decode got. `complete` only when the header was good, every record was read through and every
+// How far a decode got. complete() only when the header was good, every record was read through and every
 // selected record was decoded; otherwise `reason` says where and why it stopped ("record 3 of 5: ...").
 struct DecodeOutcome {
-    bool complete = false;
+    Status status; // a failure says where and why decoding stopped
     bool headerRead = false;
     int recordCount = 0;
     int stoppedAt = 0; // 1-based record at which decoding stopped; 0 when complete or the header was refused
-    std::string reason;
+
+    bool complete() const { return status.ok(); }
+    const std::string& reason() const { return status.reason(); }
 };
 
 // What a stream decodes to: the picture, the regions that were decoded (in stream order, with their decoded
@@ -52,18 +54,20 @@ struct DecodedPicture {
     RasterImage image;
     RegionSet regions;
     bool backgroundPresent = false;
+    CoderKind backgroundKind = CoderKind::Wavelet; // the background record's kind, when it was decoded
     DecodeOutcome outcome;
 };
 
 // Decodes the records that `selection` asks for (region i by stream position, and the background) into a black
-// picture of the header's size: regions first, each filling only pixels still black, so the first region covering
-// a pixel wins; the background last, filling whatever is still black. Decoding stops at the first damaged record
+// picture of the header's size: regions first, each filling only pixels that no earlier decoded record covered
+// (black ones included), so the first region covering a pixel wins; the background last, filling whatever no
+// decoded region covered. Pixels no decoded record covers stay black. Decoding stops at the first damaged record
 // and keeps what it decoded before it. A record whose rectangle does not lie inside the picture is damage.
 DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selection);
 DecodedPicture decodeRoiStream(const std::string& stream, const RegionSelection& selection);
 
 // Decodes into a document in place: its picture and region set are replaced, backgroundPresent is set when the
-// background was decoded, and labels are hidden. A refused header leaves the document unchanged.
+// background was decoded, the background's coder then follows the stream's, and labels are hidden. A refused header leaves the document unchanged.
 DecodeOutcome decodeRoiStreamInto(std::istream& in, const RegionSelection& selection, DocumentData& document);
 
 // Moves a decoded picture into a document, as decodeRoiStreamInto does at its end.

@@ -1,8 +1,10 @@
 #include "roi/roi_stream_decoder.h"
+#include "test_support/keep_reason.h"
 
 #include "document/document_data.h"
 #include "roi/roi_stream_encoder.h"
-#include "roi/roi_test_support.h"
+#include "test_support/stream_pieces.h"
+#include "test_support/test_support.h"
 #include "roi/wavelet_region_coder.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +15,13 @@
 namespace nubo {
 namespace {
 
-using testing::Bgr;
-using testing::field;
-using testing::makeDocument;
-using testing::patternImage;
-using testing::pixelAt;
-using testing::region;
-using testing::selection;
+using test::Bgr;
+using test::field;
+using test::makeDocument;
+using test::patternImage;
+using test::pixelAt;
+using test::region;
+using test::selection;
 
 // A 64 x 48 picture with a lossless region, a wavelet region and a small "Wavelet" region coded losslessly.
 struct EncodedDocument {
@@ -30,16 +32,16 @@ struct EncodedDocument {
                                          2, 3);
     std::string stream;
 
-    EncodedDocument() { encodeRoiStream(document, stream, discardSink()); }
+    EncodedDocument() { EXPECT_TRUE(encodeRoiStream(document, stream, discardSink()).ok()); }
 
     // The picture the background record decodes to by itself.
     RasterImage backgroundAlone() const
     {
         std::ostringstream out(std::ios::out | std::ios::binary);
-        encodeWaveletRegion(document.image(), out, 2, 3, &document.regions(), discardSink());
+        EXPECT_TRUE(encodeWaveletRegion(document.image(), out, 2, 3, &document.regions(), discardSink()).ok());
         std::istringstream in(out.str(), std::ios::in | std::ios::binary);
         RasterImage decoded;
-        decodeWaveletRegion(decoded, in, 3, {64, 48});
+        EXPECT_TRUE(decodeWaveletRegion(decoded, in, 3, {64, 48}).ok());
         return decoded;
     }
 
@@ -57,7 +59,7 @@ TEST(RoiStreamDecoder, NothingSelectedGivesBlackPicture)
 {
     const EncodedDocument encoded;
     const DecodedPicture decoded = decodeRoiStream(encoded.stream, selection(3, {}, false));
-    EXPECT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    EXPECT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     ASSERT_EQ(decoded.image.width(), 64);
     ASSERT_EQ(decoded.image.height(), 48);
     for (int i = 0; i < decoded.image.size(); ++i)
@@ -71,7 +73,7 @@ TEST(RoiStreamDecoder, BackgroundOnlyFillsEverything)
 {
     const EncodedDocument encoded;
     const DecodedPicture decoded = decodeRoiStream(encoded.stream, selection(3, {}, true));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     const RasterImage background = encoded.backgroundAlone();
     ASSERT_EQ(decoded.image.size(), background.size());
     EXPECT_TRUE(std::equal(background.data(), background.data() + background.size(), decoded.image.data()));
@@ -85,7 +87,7 @@ TEST(RoiStreamDecoder, SelectedRegionsOnly)
 {
     const EncodedDocument encoded;
     const DecodedPicture decoded = decodeRoiStream(encoded.stream, selection(3, {0, 2}, false));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     for (int y = 0; y < 48; ++y) {
         for (int x = 0; x < 64; ++x) {
             if (encoded.insideRegion(0, x, y) || encoded.insideRegion(2, x, y))
@@ -111,7 +113,7 @@ TEST(RoiStreamDecoder, SelectedRegionsWithBackground)
 {
     const EncodedDocument encoded;
     const DecodedPicture decoded = decodeRoiStream(encoded.stream, selection(3, {0}, true));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     const RasterImage background = encoded.backgroundAlone();
     for (int y = 0; y < 48; ++y) {
         for (int x = 0; x < 64; ++x) {
@@ -130,7 +132,7 @@ TEST(RoiStreamDecoder, WaveletRegionKeepsItsRectangle)
 {
     const EncodedDocument encoded;
     const DecodedPicture decoded = decodeRoiStream(encoded.stream, selection(3, {1}, false));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     ASSERT_EQ(decoded.regions.count(), 1);
     const Region& r = decoded.regions.at(0);
     EXPECT_EQ((PixelRect{r.left, r.top, r.right, r.bottom}), (PixelRect{24, 4, 60, 40}));
@@ -141,25 +143,25 @@ TEST(RoiStreamDecoder, WaveletRegionKeepsItsRectangle)
 // A hand-built stream: region 1 red with one black pixel, region 2 green overlapping it, a blue background.
 std::string overlappingStream(const std::string& secondRecordHeader = "6;5;2;")
 {
-    RasterImage red = testing::uniformImage(10, 8, 200, 0, 0);
+    RasterImage red = test::uniformImage(10, 8, 200, 0, 0);
     red.data()[(10 * (8 - 1 - 1) + 1) * 3 + 2] = 0; // (1, 1) of the region, y from the top: pure black
-    const RasterImage green = testing::uniformImage(10, 8, 0, 200, 0);
-    const RasterImage blue = testing::uniformImage(40, 30, 0, 0, 200);
-    return "40;30;3;2;" + field(2) + field(2) + field(2) + testing::losslessPayload(red) + secondRecordHeader
-        + testing::losslessPayload(green) + "0;0;1;" + testing::waveletPayload(blue, 1, 2);
+    const RasterImage green = test::uniformImage(10, 8, 0, 200, 0);
+    const RasterImage blue = test::uniformImage(40, 30, 0, 0, 200);
+    return "40;30;3;2;" + field(2) + field(2) + field(2) + test::losslessPayload(red) + secondRecordHeader
+        + test::losslessPayload(green) + "0;0;1;" + test::waveletPayload(blue, 1, 2);
 }
 
-// The first region covering a pixel wins, and a black decoded pixel takes the background's colour.
-TEST(RoiStreamDecoder, PasteOrderFirstRegionWinsAndBlackTakesBackground)
+// The first region covering a pixel wins, and a black decoded pixel stays black under the background.
+TEST(RoiStreamDecoder, PasteOrderFirstRegionWinsAndKeepsItsBlack)
 {
     const std::string stream = overlappingStream();
-    const DecodedPicture decoded = decodeRoiStream(stream, testing::selectEverything(2));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    const DecodedPicture decoded = decodeRoiStream(stream, test::selectEverything(2));
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     EXPECT_EQ(pixelAt(decoded.image, 7, 6), (Bgr{0, 0, 200}));  // both regions: the first
     EXPECT_EQ(pixelAt(decoded.image, 14, 11), (Bgr{0, 200, 0})); // the second only
     const Bgr background = pixelAt(decoded.image, 30, 20);
     EXPECT_GT(background.b, 150);
-    EXPECT_EQ(pixelAt(decoded.image, 3, 3), background); // the black pixel of region 1
+    EXPECT_EQ(pixelAt(decoded.image, 3, 3), (Bgr{})); // the black pixel of region 1
     EXPECT_EQ(decoded.regions.count(), 2);
 }
 
@@ -167,10 +169,10 @@ TEST(RoiStreamDecoder, PasteOrderFirstRegionWinsAndBlackTakesBackground)
 TEST(RoiStreamDecoder, MissingSeparatorEndsAfterFirstRecord)
 {
     const std::string stream = overlappingStream("6;5;2");
-    const DecodedPicture decoded = decodeRoiStream(stream, testing::selectEverything(2));
-    EXPECT_FALSE(decoded.outcome.complete);
+    const DecodedPicture decoded = decodeRoiStream(stream, test::selectEverything(2));
+    EXPECT_FALSE(decoded.outcome.complete());
     EXPECT_EQ(decoded.outcome.stoppedAt, 2);
-    EXPECT_EQ(decoded.outcome.reason.rfind("record 2 of 3: ", 0), 0u) << decoded.outcome.reason;
+    EXPECT_EQ(decoded.outcome.reason().rfind("record 2 of 3: ", 0), 0u) << decoded.outcome.reason();
     EXPECT_EQ(decoded.regions.count(), 1);
     EXPECT_EQ(pixelAt(decoded.image, 7, 6), (Bgr{0, 0, 200}));
     EXPECT_TRUE(isBlack(decoded.image, 14, 11));
@@ -181,8 +183,8 @@ TEST(RoiStreamDecoder, MissingSeparatorEndsAfterFirstRecord)
 // skipped record whose payload header is malformed, a background cut short.
 TEST(RoiStreamDecoder, DamagedRecordsStopDecoding)
 {
-    const RasterImage red = testing::uniformImage(10, 8, 200, 0, 0);
-    const std::string background = "0;0;1;" + testing::waveletPayload(testing::uniformImage(40, 30, 0, 0, 200), 1, 2);
+    const RasterImage red = test::uniformImage(10, 8, 200, 0, 0);
+    const std::string background = "0;0;1;" + test::waveletPayload(test::uniformImage(40, 30, 0, 0, 200), 1, 2);
     struct Case {
         std::string stream;
         RegionSelection selection;
@@ -190,18 +192,18 @@ TEST(RoiStreamDecoder, DamagedRecordsStopDecoding)
         const char* expect;
     };
     const Case cases[] = {
-        {"40;30;2;2;31;2;2;" + testing::losslessPayload(red) + background, testing::selectEverything(1), 1, "outside"},
-        {"40;30;2;2;40;2;2;" + testing::losslessPayload(red) + background, testing::selectEverything(1), 1, "outside"},
-        {"40;30;2;2;2;2;3;" + testing::losslessPayload(red) + background, testing::selectEverything(1), 1, "kind"},
-        {"40;30;2;2;2;2;3;" + testing::losslessPayload(red) + background, selection(1, {}, true), 1, "kind"},
+        {"40;30;2;2;31;2;2;" + test::losslessPayload(red) + background, test::selectEverything(1), 1, "outside"},
+        {"40;30;2;2;40;2;2;" + test::losslessPayload(red) + background, test::selectEverything(1), 1, "outside"},
+        {"40;30;2;2;2;2;9;" + test::losslessPayload(red) + background, test::selectEverything(1), 1, "kind"},
+        {"40;30;2;2;2;2;9;" + test::losslessPayload(red) + background, selection(1, {}, true), 1, "kind"},
         {"40;30;2;2;2;2;2;-5;10;8;" + background, selection(1, {}, true), 1, "negative"},
         {"40;30;1;2;" + background.substr(0, background.size() - 3), selection(0, {}, true), 1, "end"},
     };
     for (const Case& c : cases) {
         const DecodedPicture decoded = decodeRoiStream(c.stream, c.selection);
-        EXPECT_FALSE(decoded.outcome.complete);
-        EXPECT_EQ(decoded.outcome.stoppedAt, c.stoppedAt) << decoded.outcome.reason;
-        EXPECT_NE(decoded.outcome.reason.find(c.expect), std::string::npos) << decoded.outcome.reason;
+        EXPECT_FALSE(decoded.outcome.complete());
+        EXPECT_EQ(decoded.outcome.stoppedAt, c.stoppedAt) << decoded.outcome.reason();
+        EXPECT_NE(decoded.outcome.reason().find(c.expect), std::string::npos) << decoded.outcome.reason();
         EXPECT_EQ(decoded.regions.count(), 0);
         EXPECT_TRUE(isBlack(decoded.image, 35, 5));
     }
@@ -219,9 +221,9 @@ TEST(RoiStreamDecoder, HeaderChecks)
         std::istringstream in(text);
         StreamHeader header;
         std::string reason;
-        EXPECT_FALSE(readStreamHeader(in, header, &reason)) << text;
+        EXPECT_FALSE(test::keepReason(readStreamHeader(in, header), reason)) << text;
         EXPECT_EQ(reason.rfind("header: ", 0), 0u) << reason;
-        const DecodedPicture decoded = decodeRoiStream(std::string(text), testing::selectEverything(0));
+        const DecodedPicture decoded = decodeRoiStream(std::string(text), test::selectEverything(0));
         EXPECT_FALSE(decoded.outcome.headerRead);
         EXPECT_FALSE(decoded.image.isValid());
     }
@@ -241,17 +243,17 @@ TEST(RoiStreamDecoder, HeaderSeparatorsAreNotChecked)
     const std::string sound = encoded.stream;
     ASSERT_EQ(sound.rfind("64;48;4;3;", 0), 0u);
     const std::string odd = "64:48,4 x3-" + sound.substr(10);
-    const DecodedPicture expected = decodeRoiStream(sound, testing::selectEverything(3));
-    const DecodedPicture decoded = decodeRoiStream(odd, testing::selectEverything(3));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    const DecodedPicture expected = decodeRoiStream(sound, test::selectEverything(3));
+    const DecodedPicture decoded = decodeRoiStream(odd, test::selectEverything(3));
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     EXPECT_EQ(decoded.regions.count(), 3);
     EXPECT_TRUE(decoded.backgroundPresent);
     ASSERT_EQ(decoded.image.size(), expected.image.size());
     EXPECT_TRUE(std::equal(decoded.image.data(), decoded.image.data() + decoded.image.size(), expected.image.data()));
 
     const DecodedPicture recordDamaged = decodeRoiStream(sound.substr(0, 10) + "2:3;2;" + sound.substr(16),
-                                                         testing::selectEverything(3));
-    EXPECT_FALSE(recordDamaged.outcome.complete);
+                                                         test::selectEverything(3));
+    EXPECT_FALSE(recordDamaged.outcome.complete());
     EXPECT_EQ(recordDamaged.outcome.stoppedAt, 1);
 }
 
@@ -263,7 +265,7 @@ TEST(RoiStreamDecoder, DecodeIntoDocument)
     target.setDescriptionMode(DescriptionMode::Full);
     std::istringstream in(encoded.stream, std::ios::in | std::ios::binary);
     const DecodeOutcome outcome = decodeRoiStreamInto(in, selection(3, {2}, false), target);
-    EXPECT_TRUE(outcome.complete);
+    EXPECT_TRUE(outcome.complete());
     EXPECT_EQ(target.image().width(), 64);
     EXPECT_EQ(target.regions().count(), 1);
     EXPECT_EQ(target.regions().at(0).left, 3);
@@ -282,23 +284,23 @@ TEST(RoiStreamDecoder, ManyFullSizeRecordsDecodeInTurns)
     std::string stream = "40;30;7;2;";
     for (int i = 0; i < 6; ++i) {
         const auto shade = static_cast<std::uint8_t>(20 * (i + 1));
-        stream += "0;0;2;" + testing::losslessPayload(testing::uniformImage(40, 30, shade, shade, shade));
+        stream += "0;0;2;" + test::losslessPayload(test::uniformImage(40, 30, shade, shade, shade));
     }
-    const std::string background = "0;0;1;" + testing::waveletPayload(testing::uniformImage(40, 30, 0, 0, 200), 1, 2);
-    const DecodedPicture decoded = decodeRoiStream(stream + background, testing::selectEverything(6));
-    ASSERT_TRUE(decoded.outcome.complete) << decoded.outcome.reason;
+    const std::string background = "0;0;1;" + test::waveletPayload(test::uniformImage(40, 30, 0, 0, 200), 1, 2);
+    const DecodedPicture decoded = decodeRoiStream(stream + background, test::selectEverything(6));
+    ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
     EXPECT_EQ(decoded.regions.count(), 6);
     EXPECT_EQ(pixelAt(decoded.image, 39, 29), (Bgr{20, 20, 20}));
 
     // The fifth record's code bytes are cut to nothing: the first four stay, and decoding stops at the fifth.
     std::string damaged = "40;30;7;2;";
     for (int i = 0; i < 6; ++i) {
-        const std::string payload = testing::losslessPayload(testing::uniformImage(40, 30, 9, 9, 9));
+        const std::string payload = test::losslessPayload(test::uniformImage(40, 30, 9, 9, 9));
         damaged += "0;0;2;" + (i == 4 ? std::string("0;40;30;") : payload);
     }
-    const DecodedPicture stopped = decodeRoiStream(damaged + background, testing::selectEverything(6));
-    EXPECT_FALSE(stopped.outcome.complete);
-    EXPECT_EQ(stopped.outcome.stoppedAt, 5) << stopped.outcome.reason;
+    const DecodedPicture stopped = decodeRoiStream(damaged + background, test::selectEverything(6));
+    EXPECT_FALSE(stopped.outcome.complete());
+    EXPECT_EQ(stopped.outcome.stoppedAt, 5) << stopped.outcome.reason();
     EXPECT_EQ(stopped.regions.count(), 4);
 }
 

@@ -2,7 +2,9 @@
 
 #include "common/limits.h"
 #include "document/document_data.h"
+#include "roi/colour_region_coder.h"
 #include "roi/lossless_region_coder.h"
+#include "roi/predictive_region_coder.h"
 #include "roi/region_coder.h"
 #include "roi/stream_fields.h"
 #include "roi/task_pool.h"
@@ -19,8 +21,6 @@ namespace nubo {
 
 namespace {
 
-EncodeOutcome failure(std::string reason) { return {false, std::move(reason)}; }
-
 std::string describe(int number, const Region& region)
 {
     return formatText("region %d (%d,%d)-(%d,%d)", number, region.left, region.top, region.right, region.bottom);
@@ -28,16 +28,16 @@ std::string describe(int number, const Region& region)
 
 } // namespace
 
-CoderKind codedKind(const Region& region)
+CoderKind codedKind(const Region& region, CoderKind smallRegionKind)
 {
     // right - left < 32 means a width of at most 32 pixels.
-    if (region.coderKind == CoderKind::Wavelet
+    if ((region.coderKind == CoderKind::Wavelet || region.coderKind == CoderKind::WaveletColour)
         && (region.right - region.left < kSmallestWaveletSpan || region.bottom - region.top < kSmallestWaveletSpan))
-        return CoderKind::Arithmetic;
+        return smallRegionKind == CoderKind::Predictive ? CoderKind::Predictive : CoderKind::Arithmetic;
     return region.coderKind;
 }
 
-EncodeOutcome checkEncodable(const DocumentData& document)
+Status checkEncodable(const DocumentData& document)
 {
     const RasterImage& image = document.image();
     if (!image.isValid())
@@ -56,10 +56,12 @@ EncodeOutcome checkEncodable(const DocumentData& document)
         if (region.left < 0 || region.top < 0 || region.left > region.right || region.top > region.bottom
             || region.right >= image.width() || region.bottom >= image.height())
             return failure(name + formatText(" does not lie inside the %d x %d picture", image.width(), image.height()));
-        const CoderKind kind = codedKind(region);
-        if (kind == CoderKind::Wavelet && (region.ratio < kMinRatio || region.ratio > kMaxRatio))
+        const CoderKind kind = codedKind(region, document.smallRegionKind());
+        if ((kind == CoderKind::Wavelet || kind == CoderKind::WaveletColour)
+            && (region.ratio < kMinRatio || region.ratio > kMaxRatio))
             return failure(name + formatText(": ratio %d is outside %d to %d", region.ratio, kMinRatio, kMaxRatio));
-        if (kind != CoderKind::Wavelet && kind != CoderKind::Arithmetic)
+        if (kind != CoderKind::Wavelet && kind != CoderKind::WaveletColour
+            && !isLosslessKind(static_cast<std::int64_t>(kind)))
             return failure(name + formatText(": coder kind %d has no coder", static_cast<int>(kind)));
         if (kind == CoderKind::Arithmetic && !fitsLosslessCoder(region.width(), region.height()))
             return failure(name + formatText(" is too large for lossless coding: %d x %d pixels make %lld bytes, "
@@ -68,7 +70,7 @@ EncodeOutcome checkEncodable(const DocumentData& document)
                                              static_cast<long long>(region.width()) * region.height() * 3,
                                              static_cast<long long>(kMaxLosslessRegionBytes)));
     }
-    return {true, {}};
+    return {};
 }
 
 namespace {
@@ -84,14 +86,15 @@ struct RecordJob {
     RasterImage cropped;
     const RasterImage* image = &cropped;
     std::string label;
+    int record = 0; // 1-based
 
-    // Wavelet: the plane streams and diagnostics in coding order blue, red, green.
-    std::string planes[3];
+    // Wavelet: the plane codings and diagnostics in coding order blue, red, green.
+    EncodedPlane planes[3];
     StringSink sinks[3];
-    // Arithmetic: the whole payload.
+    // Lossless kinds and colour wavelet: the whole payload (the colour coder's diagnostics in sinks[0]).
     std::string payload;
-    bool ok = true;
-    std::string reason;
+    Status lossless;
+    int colourWorkableBytes = 0; // colour wavelet: the workable budget when starved, else 0
 };
 
 constexpr ColourPlane kCodingOrder[3] = {ColourPlane::Blue, ColourPlane::Red, ColourPlane::Green};
@@ -100,11 +103,7 @@ constexpr ColourPlane kCodingOrder[3] = {ColourPlane::Blue, ColourPlane::Red, Co
 // stay busy to the end. Tasks write only their own job's fields, so the bytes never depend on the schedule.
 void codeAllRecords(std::vector<std::unique_ptr<RecordJob>>& jobs, int stages)
 {
-    struct Task {
-        std::int64_t pixels;
-        std::function<void()> run;
-    };
-    std::vector<Task> tasks;
+    std::vector<SizedTask> tasks;
     for (const std::unique_ptr<RecordJob>& owned : jobs) {
         RecordJob* job = owned.get();
         const std::int64_t pixels = static_cast<std::int64_t>(job->image->width()) * job->image->height();
@@ -115,29 +114,64 @@ void codeAllRecords(std::vector<std::unique_ptr<RecordJob>>& jobs, int stages)
                                                                         stages, job->mask, job->sinks[i]);
                                  }});
             }
+        } else if (job->kind == CoderKind::WaveletColour) {
+            tasks.push_back({pixels, [job, stages] {
+                                 job->lossless = encodeColourRegion(*job->image, job->payload, job->ratio, stages,
+                                                                    job->mask, job->sinks[0],
+                                                                    &job->colourWorkableBytes);
+                             }});
         } else {
             tasks.push_back({pixels, [job] {
                                  std::ostringstream out(std::ios::out | std::ios::binary);
-                                 job->ok = encodeLosslessRegion(*job->image, out, &job->reason);
+                                 job->lossless = job->kind == CoderKind::Predictive
+                                     ? encodePredictiveRegion(*job->image, out)
+                                     : encodeLosslessRegion(*job->image, out);
                                  job->payload = std::move(out).str();
                              }});
         }
     }
-    std::stable_sort(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) { return a.pixels > b.pixels; });
-    std::vector<std::function<void()>> runs;
-    runs.reserve(tasks.size());
-    for (Task& task : tasks)
-        runs.push_back(std::move(task.run));
-    runTasks(runs, defaultWorkerCount());
+    runLargestFirst(std::move(tasks));
+}
+
+// The record as a starved one, when one of its planes was starved (a colour record: when all three were).
+bool starvedRecord(const RecordJob& job, StarvedRecord& starved)
+{
+    starved = {};
+    if (job.kind == CoderKind::Wavelet) {
+        for (const EncodedPlane& plane : job.planes) {
+            if (!plane.starved)
+                continue;
+            starved.budgetBytes = plane.budgetBytes;
+            starved.workableBudgetBytes = std::max(starved.workableBudgetBytes, plane.workableBudgetBytes);
+        }
+    } else if (job.kind == CoderKind::WaveletColour) {
+        starved.sharedBudget = true;
+        starved.budgetBytes = colourBudgetBytes(job.image->width(), job.image->height(), job.ratio);
+        starved.workableBudgetBytes = job.colourWorkableBytes;
+    }
+    if (starved.workableBudgetBytes == 0)
+        return false;
+    starved.record = job.record;
+    starved.background = job.mask != nullptr;
+    starved.width = job.image->width();
+    starved.height = job.image->height();
+    starved.ratio = job.ratio;
+    return true;
 }
 
 } // namespace
 
-EncodeOutcome encodeRoiStream(const DocumentData& document, std::ostream& out, DiagnosticSink& diagnostics)
+int largestWorkableRatio(const StarvedRecord& record)
 {
-    EncodeOutcome check = checkEncodable(document);
-    if (!check.ok)
-        return check;
+    if (record.workableBudgetBytes < 1)
+        return 0;
+    const std::int64_t samples = static_cast<std::int64_t>(record.width) * record.height * (record.sharedBudget ? 3 : 1);
+    return static_cast<int>(std::min<std::int64_t>(samples / record.workableBudgetBytes, kMaxRatio));
+}
+
+StatusOr<EncodeReport> encodeRoiStream(const DocumentData& document, std::ostream& out, DiagnosticSink& diagnostics)
+{
+    NUBO_RETURN_IF_ERROR(checkEncodable(document));
 
     const RasterImage& image = document.image();
     const RegionSet& regions = document.regions();
@@ -149,18 +183,21 @@ EncodeOutcome encodeRoiStream(const DocumentData& document, std::ostream& out, D
         auto job = std::make_unique<RecordJob>();
         job->left = region.left;
         job->top = region.top;
-        job->kind = codedKind(region);
+        job->kind = codedKind(region, document.smallRegionKind());
         job->ratio = region.ratio;
         job->label = describe(i + 1, region);
+        job->record = i + 1;
         if (!image.crop(job->cropped, region.left, region.top, region.right, region.bottom))
             return failure(job->label + ": cannot be cut out of the picture");
         jobs.push_back(std::move(job));
     }
     auto background = std::make_unique<RecordJob>();
     background->ratio = document.background().ratio();
+    background->kind = document.background().coderKind();
     background->mask = &regions;
     background->image = &image;
     background->label = "background";
+    background->record = regions.count() + 1;
     jobs.push_back(std::move(background));
 
     codeAllRecords(jobs, stages);
@@ -174,38 +211,44 @@ EncodeOutcome encodeRoiStream(const DocumentData& document, std::ostream& out, D
         }
     }
     for (const std::unique_ptr<RecordJob>& job : jobs) {
-        if (job->kind == CoderKind::Wavelet && (job->planes[0].empty() || job->planes[1].empty() || job->planes[2].empty()))
-            return failure(job->label + formatText(": the wavelet coder refused a %d x %d picture with %d stages",
-                                                   job->image->width(), job->image->height(), stages));
-        if (!job->ok)
-            return failure(job->label + ": " + job->reason);
+        for (const EncodedPlane& plane : job->planes) {
+            if (job->kind == CoderKind::Wavelet && !plane.status)
+                return plane.status.withContext(job->label + ": the wavelet coder refused a plane");
+        }
+        NUBO_RETURN_IF_ERROR(job->lossless.withContext(job->label));
     }
 
     writeField(out, image.width());
     writeField(out, image.height());
     writeField(out, regions.count() + 1);
     writeField(out, stages);
-    std::string reason;
     for (const std::unique_ptr<RecordJob>& job : jobs) {
         writeField(out, job->left);
         writeField(out, job->top);
         writeField(out, static_cast<std::int64_t>(job->kind));
         if (job->kind == CoderKind::Wavelet) {
-            if (!writeWaveletPayload(out, job->planes[1], job->planes[2], job->planes[0], &reason))
-                return failure(job->label + ": " + reason);
+            NUBO_RETURN_IF_ERROR(
+                writeWaveletPayload(out, job->planes[1].stream, job->planes[2].stream, job->planes[0].stream)
+                    .withContext(job->label));
         } else {
             out.write(job->payload.data(), static_cast<std::streamsize>(job->payload.size()));
         }
     }
     if (!out.good())
         return failure("cannot write the stream");
-    return {true, {}};
+    EncodeReport report;
+    for (const std::unique_ptr<RecordJob>& job : jobs) {
+        StarvedRecord starved;
+        if (starvedRecord(*job, starved))
+            report.starved.push_back(starved);
+    }
+    return report;
 }
 
-EncodeOutcome encodeRoiStream(const DocumentData& document, std::string& stream, DiagnosticSink& diagnostics)
+StatusOr<EncodeReport> encodeRoiStream(const DocumentData& document, std::string& stream, DiagnosticSink& diagnostics)
 {
     std::ostringstream out(std::ios::out | std::ios::binary);
-    EncodeOutcome outcome = encodeRoiStream(document, out, diagnostics);
+    StatusOr<EncodeReport> outcome = encodeRoiStream(document, out, diagnostics);
     stream = std::move(out).str();
     return outcome;
 }

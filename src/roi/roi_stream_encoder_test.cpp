@@ -2,7 +2,8 @@
 
 #include "roi/region_coder.h"
 #include "roi/roi_stream_info.h"
-#include "roi/roi_test_support.h"
+#include "test_support/stream_pieces.h"
+#include "test_support/test_support.h"
 #include "roi/wavelet_region_coder.h"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,17 @@
 namespace nubo {
 namespace {
 
-using testing::field;
-using testing::makeDocument;
-using testing::patternImage;
-using testing::region;
+using test::field;
+using test::makeDocument;
+using test::patternImage;
+using test::region;
 
 std::string maskedBackground(const DocumentData& document, StringSink* diagnostics = nullptr)
 {
     std::ostringstream out(std::ios::out | std::ios::binary);
-    encodeWaveletRegion(document.image(), out, document.background().ratio(), document.waveletStages(),
-                        &document.regions(), diagnostics ? *diagnostics : discardSink());
+    EXPECT_TRUE(encodeWaveletRegion(document.image(), out, document.background().ratio(), document.waveletStages(),
+                                    &document.regions(), diagnostics ? *diagnostics : discardSink())
+                    .ok());
     return out.str();
 }
 
@@ -30,10 +32,11 @@ std::string crop(const DocumentData& document, const Region& r, bool lossless, S
     RasterImage part;
     document.image().crop(part, r.left, r.top, r.right, r.bottom);
     if (lossless)
-        return testing::losslessPayload(part);
+        return test::losslessPayload(part);
     std::ostringstream out(std::ios::out | std::ios::binary);
-    encodeWaveletRegion(part, out, r.ratio, document.waveletStages(), nullptr,
-                        diagnostics ? *diagnostics : discardSink());
+    EXPECT_TRUE(encodeWaveletRegion(part, out, r.ratio, document.waveletStages(), nullptr,
+                                    diagnostics ? *diagnostics : discardSink())
+                    .ok());
     return out.str();
 }
 
@@ -44,8 +47,8 @@ TEST(RoiStreamEncoder, LayoutOfLosslessRegionsIsExact)
     const Region second = region(30, 10, 55, 45, CoderKind::Wavelet, 8); // 26 wide: coded losslessly
     const DocumentData document = makeDocument(patternImage(60, 50), {first, second}, 3, 4);
     std::string stream;
-    const EncodeOutcome outcome = encodeRoiStream(document, stream, discardSink());
-    ASSERT_TRUE(outcome.ok) << outcome.reason;
+    const StatusOr<EncodeReport> outcome = encodeRoiStream(document, stream, discardSink());
+    ASSERT_TRUE(outcome.ok()) << outcome.reason();
     const std::string expected = "60;50;3;4;" + field(5) + field(6) + field(2) + crop(document, first, true)
         + field(30) + field(10) + field(2) + crop(document, second, true) + "0;0;1;" + maskedBackground(document);
     EXPECT_EQ(stream, expected);
@@ -63,7 +66,7 @@ TEST(RoiStreamEncoder, WaveletRegionAndDiagnosticsInStreamOrder)
         + backgroundPayload;
     StringSink text;
     std::string stream;
-    ASSERT_TRUE(encodeRoiStream(document, stream, text).ok);
+    ASSERT_TRUE(encodeRoiStream(document, stream, text));
     EXPECT_EQ(stream, expected);
     EXPECT_EQ(text.text(), expectedText.text());
     EXPECT_NE(text.text().find("Target rate"), std::string::npos);
@@ -74,7 +77,7 @@ TEST(RoiStreamEncoder, DocumentWithoutRegionsHasOnlyTheBackground)
 {
     const DocumentData document = makeDocument(patternImage(40, 36), {}, 2, 5);
     std::string stream;
-    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()).ok);
+    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()));
     EXPECT_EQ(stream, "40;36;1;5;0;0;1;" + maskedBackground(document));
 }
 
@@ -92,10 +95,10 @@ TEST(RoiStreamEncoder, SmallWaveletRegionsAreCodedLosslessly)
 
     const DocumentData document = makeDocument(patternImage(96, 80), {narrow, low, square}, 4, 3);
     std::string stream;
-    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()).ok);
+    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()));
     std::istringstream in(stream, std::ios::in | std::ios::binary);
     const StreamInfo info = inspectRoiStream(in);
-    ASSERT_TRUE(info.complete) << info.reason;
+    ASSERT_TRUE(info.complete()) << info.reason();
     ASSERT_EQ(info.records.size(), 4u);
     EXPECT_EQ(info.records[0].kind, 2);
     EXPECT_EQ(info.records[1].kind, 2);
@@ -120,9 +123,9 @@ TEST(RoiStreamEncoder, RefusesWhatItCannotCodeBeforeWriting)
     };
     for (Case& c : cases) {
         std::ostringstream out;
-        const EncodeOutcome outcome = encodeRoiStream(c.document, out, discardSink());
-        EXPECT_FALSE(outcome.ok);
-        EXPECT_NE(outcome.reason.find(c.expect), std::string::npos) << outcome.reason;
+        const StatusOr<EncodeReport> outcome = encodeRoiStream(c.document, out, discardSink());
+        EXPECT_FALSE(outcome.ok());
+        EXPECT_NE(outcome.reason().find(c.expect), std::string::npos) << outcome.reason();
         EXPECT_TRUE(out.str().empty());
     }
 }
@@ -135,9 +138,9 @@ TEST(RoiStreamEncoder, RegionTooLargeForLosslessCodingFails)
     document.image().fill(7);
     document.regions().add(region(0, 0, 2364, 2364, CoderKind::Arithmetic)); // 16,779,675 bytes
     std::ostringstream out;
-    const EncodeOutcome outcome = encodeRoiStream(document, out, discardSink());
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.reason.find("too large for lossless coding"), std::string::npos) << outcome.reason;
+    const StatusOr<EncodeReport> outcome = encodeRoiStream(document, out, discardSink());
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_NE(outcome.reason().find("too large for lossless coding"), std::string::npos) << outcome.reason();
     EXPECT_TRUE(out.str().empty());
     EXPECT_TRUE(fitsLosslessCoder(2364, 2364));
     EXPECT_FALSE(fitsLosslessCoder(2365, 2365));

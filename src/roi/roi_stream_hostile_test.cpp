@@ -4,7 +4,7 @@
 #include "roi/roi_stream_decoder.h"
 #include "roi/roi_stream_encoder.h"
 #include "roi/roi_stream_info.h"
-#include "roi/roi_test_support.h"
+#include "test_support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,15 @@
 namespace nubo {
 namespace {
 
-using testing::makeDocument;
-using testing::patternImage;
-using testing::region;
+using test::makeDocument;
+using test::patternImage;
+using test::region;
 
 std::string encode(const DocumentData& document)
 {
     std::string stream;
-    const EncodeOutcome outcome = encodeRoiStream(document, stream, discardSink());
-    EXPECT_TRUE(outcome.ok) << outcome.reason;
+    const StatusOr<EncodeReport> outcome = encodeRoiStream(document, stream, discardSink());
+    EXPECT_TRUE(outcome.ok()) << outcome.reason();
     return stream;
 }
 
@@ -49,8 +49,8 @@ void expectSoundResult(const DecodedPicture& decoded)
         const Region& r = decoded.regions.at(i);
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right < decoded.image.width() && r.bottom < decoded.image.height());
     }
-    if (!decoded.outcome.complete) {
-        EXPECT_FALSE(decoded.outcome.reason.empty());
+    if (!decoded.outcome.complete()) {
+        EXPECT_FALSE(decoded.outcome.reason().empty());
     }
 }
 
@@ -63,19 +63,19 @@ TEST(RoiStreamHostile, EveryPrefixIsRefusedSafely)
         std::istringstream header(stream);
         StreamHeader h;
         ASSERT_TRUE(readStreamHeader(header, h));
-        ASSERT_TRUE(decodeRoiStream(stream, testing::selectEverything(h.regionCount())).outcome.complete);
+        ASSERT_TRUE(decodeRoiStream(stream, test::selectEverything(h.regionCount())).outcome.complete());
         for (std::size_t length = 0; length < stream.size(); ++length) {
             const std::string prefix = stream.substr(0, length);
-            const DecodedPicture background = decodeRoiStream(prefix, testing::selection(h.regionCount(), {}, true));
-            ASSERT_FALSE(background.outcome.complete) << "prefix of " << length << " bytes";
+            const DecodedPicture background = decodeRoiStream(prefix, test::selection(h.regionCount(), {}, true));
+            ASSERT_FALSE(background.outcome.complete()) << "prefix of " << length << " bytes";
             expectSoundResult(background);
             if (length % 5 == 0) {
-                const DecodedPicture all = decodeRoiStream(prefix, testing::selectEverything(h.regionCount()));
-                ASSERT_FALSE(all.outcome.complete) << "prefix of " << length << " bytes";
+                const DecodedPicture all = decodeRoiStream(prefix, test::selectEverything(h.regionCount()));
+                ASSERT_FALSE(all.outcome.complete()) << "prefix of " << length << " bytes";
                 expectSoundResult(all);
             }
             std::istringstream in(prefix, std::ios::in | std::ios::binary);
-            EXPECT_FALSE(inspectRoiStream(in).complete);
+            EXPECT_FALSE(inspectRoiStream(in).complete());
         }
     }
 }
@@ -92,7 +92,7 @@ TEST(RoiStreamHostile, SingleByteFlipsAreSurvived)
             const std::size_t at = s == 0 ? trial : random() % stream.size();
             std::string damaged = stream;
             damaged[at] = static_cast<char>(static_cast<unsigned char>(damaged[at]) ^ (1u << (trial % 8)));
-            expectSoundResult(decodeRoiStream(damaged, testing::selectEverything(2)));
+            expectSoundResult(decodeRoiStream(damaged, test::selectEverything(2)));
             std::istringstream in(damaged, std::ios::in | std::ios::binary);
             inspectRoiStream(in);
         }
@@ -111,7 +111,7 @@ TEST(RoiStreamHostile, RandomPayloadsAreSurvived)
         const int tail = static_cast<int>(random() % 200);
         for (int i = 0; i < tail; ++i)
             stream += static_cast<char>(random() & 0xFF);
-        expectSoundResult(decodeRoiStream(stream, testing::selectEverything(2)));
+        expectSoundResult(decodeRoiStream(stream, test::selectEverything(2)));
         std::istringstream in(stream, std::ios::in | std::ios::binary);
         inspectRoiStream(in);
     }

@@ -13,7 +13,7 @@ namespace nubo {
 struct RecordInfo {
     int number = 0;          // 1-based position in the stream
     bool background = false; // the last record
-    std::int64_t kind = 0;   // 1 "Wavelet", 2 "Arithmetic"
+    std::int64_t kind = 0;   // 1 "Wavelet", 2 "Arithmetic", 4 "Lossless (predictive)"
     std::int64_t left = 0;
     std::int64_t top = 0;
     int width = 0;  // from the payload: the lossless header, or the size recorded in the blue plane stream
@@ -22,12 +22,15 @@ struct RecordInfo {
 };
 
 struct StreamInfo {
+    Status status; // a failure says where and why reading stopped
     bool headerRead = false;
     StreamHeader header;
     std::int64_t streamBytes = 0;
     std::vector<RecordInfo> records; // those read before any damage (a record outside the picture is listed)
-    bool complete = false;           // header and every record read through
-    std::string reason;              // where and why reading stopped, when !complete
+
+    // The header and every record were read through.
+    bool complete() const { return status.ok(); }
+    const std::string& reason() const { return status.reason(); }
 };
 
 // Walks a stream's header and records, reading each payload's size but decoding nothing. It stops, as the decoder

@@ -1,7 +1,8 @@
 #include "roi/roi_stream_info.h"
 
 #include "roi/roi_stream_encoder.h"
-#include "roi/roi_test_support.h"
+#include "test_support/stream_pieces.h"
+#include "test_support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +11,19 @@
 namespace nubo {
 namespace {
 
-using testing::region;
+using test::region;
 
 // Each record's kind, corner, size and payload length; header, record fields and payloads add up to the stream.
 TEST(RoiStreamInfo, DescribesEveryRecord)
 {
-    const DocumentData document = testing::makeDocument(
-        testing::patternImage(80, 60), {region(3, 4, 14, 20, CoderKind::Arithmetic), region(20, 5, 70, 50, CoderKind::Wavelet, 6)},
+    const DocumentData document = test::makeDocument(
+        test::patternImage(80, 60), {region(3, 4, 14, 20, CoderKind::Arithmetic), region(20, 5, 70, 50, CoderKind::Wavelet, 6)},
         8, 4);
     std::string stream;
-    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()).ok);
+    ASSERT_TRUE(encodeRoiStream(document, stream, discardSink()));
     std::istringstream in(stream, std::ios::in | std::ios::binary);
     const StreamInfo info = inspectRoiStream(in);
-    ASSERT_TRUE(info.complete) << info.reason;
+    ASSERT_TRUE(info.complete()) << info.reason();
     EXPECT_EQ(info.header.width, 80);
     EXPECT_EQ(info.header.stages, 4);
     EXPECT_EQ(info.streamBytes, static_cast<std::int64_t>(stream.size()));
@@ -51,14 +52,14 @@ namespace {
 // A record reaching outside the picture is listed and ends the walk, as it ends decoding.
 TEST(RoiStreamInfo, RecordOutsideThePictureIsDamage)
 {
-    const std::string stream = "40;30;2;2;35;2;2;" + testing::losslessPayload(testing::uniformImage(10, 8, 1, 2, 3))
-        + "0;0;1;" + testing::waveletPayload(testing::uniformImage(40, 30, 0, 0, 9), 1, 2);
+    const std::string stream = "40;30;2;2;35;2;2;" + test::losslessPayload(test::uniformImage(10, 8, 1, 2, 3))
+        + "0;0;1;" + test::waveletPayload(test::uniformImage(40, 30, 0, 0, 9), 1, 2);
     std::istringstream in(stream, std::ios::in | std::ios::binary);
     const StreamInfo info = inspectRoiStream(in);
-    EXPECT_FALSE(info.complete);
+    EXPECT_FALSE(info.complete());
     ASSERT_EQ(info.records.size(), 1u);
     EXPECT_EQ(info.records[0].width, 10);
-    EXPECT_EQ(info.reason.rfind("record 1 of 2: ", 0), 0u) << info.reason;
+    EXPECT_EQ(info.reason().rfind("record 1 of 2: ", 0), 0u) << info.reason();
 }
 
 } // namespace

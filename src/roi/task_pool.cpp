@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <random>
 #include <system_error>
 #include <thread>
 
@@ -29,10 +31,52 @@ void runTasks(const std::vector<std::function<void()>>& tasks, unsigned workers)
         thread.join();
 }
 
+namespace {
+
+std::mutex scheduleMutex;
+TaskSchedule schedule;
+
+} // namespace
+
+void setTaskSchedule(const TaskSchedule& next)
+{
+    std::lock_guard lock(scheduleMutex);
+    schedule = next;
+}
+
+TaskSchedule taskSchedule()
+{
+    std::lock_guard lock(scheduleMutex);
+    return schedule;
+}
+
+void runLargestFirst(std::vector<SizedTask> tasks)
+{
+    const TaskSchedule chosen = taskSchedule();
+    if (chosen.shuffled) {
+        std::mt19937 random(chosen.seed);
+        std::shuffle(tasks.begin(), tasks.end(), random);
+    } else {
+        std::stable_sort(tasks.begin(), tasks.end(),
+                         [](const SizedTask& a, const SizedTask& b) { return a.pixels > b.pixels; });
+    }
+    std::vector<std::function<void()>> runs;
+    runs.reserve(tasks.size());
+    for (SizedTask& task : tasks)
+        runs.push_back(std::move(task.run));
+    runTasks(runs, chosen.workers > 0 ? chosen.workers : defaultWorkerCount());
+}
+
 unsigned defaultWorkerCount()
 {
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    // Under a fuzzer every task runs on the calling thread: an input then always takes the same path (libFuzzer
+    // needs repeatable coverage) and no time goes into starting threads. The sanitizer builds test the threads.
+    return 1;
+#else
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores < 3 ? 3 : cores;
+    return cores < 1 ? 1 : cores;
+#endif
 }
 
 } // namespace nubo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -10,8 +11,27 @@ namespace nubo {
 // Where no thread can be started the remaining tasks run on the calling thread.
 void runTasks(const std::vector<std::function<void()>>& tasks, unsigned workers);
 
-// The number of workers that keeps every core busy: the hardware's count, and at least 3, so that the three colour
-// planes of the largest record share the cores evenly rather than leaving one plane to run alone at the end.
+// One worker per core (the hardware's count, at least 1). No more: every plane being coded holds its working set,
+// so more workers than cores would add memory without adding speed.
 unsigned defaultWorkerCount();
+
+// A task of the stream encoder or decoder, with the pixels it codes.
+struct SizedTask {
+    std::int64_t pixels = 0;
+    std::function<void()> run;
+};
+
+// Runs the tasks the largest first (equal sizes in the order given), so that the cores stay busy to the end, on
+// defaultWorkerCount() workers, or as the schedule below says.
+void runLargestFirst(std::vector<SizedTask> tasks);
+
+// How runLargestFirst schedules. The coded bytes must not depend on it; tests change it to show that they do not.
+struct TaskSchedule {
+    unsigned workers = 0;        // 0: defaultWorkerCount()
+    bool shuffled = false;       // run in an order drawn from `seed` instead of the largest first
+    std::uint32_t seed = 0;
+};
+void setTaskSchedule(const TaskSchedule& schedule);
+TaskSchedule taskSchedule();
 
 } // namespace nubo

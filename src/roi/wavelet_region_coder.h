@@ -2,6 +2,7 @@
 
 #include "common/diagnostics.h"
 #include "image/raster_image.h"
+#include "quant/plane_encoder.h"
 #include "roi/region_room.h"
 #include "wavelet/float_image.h"
 
@@ -19,26 +20,26 @@ class RegionSet;
 // Codes the red, green and blue planes of `image` with the wavelet plane coder at `ratio` and `stages`, each
 // plane to a budget of width * height / ratio bytes. With a mask (the background), the coefficients under its
 // regions are zeroed first. The planes are coded concurrently; their diagnostics reach `diagnostics` in the
-// coding order blue, red, green, each plane's text in one piece. Returns false with a reason only when the
-// output stream fails.
-bool encodeWaveletRegion(const RasterImage& image, std::ostream& out, int ratio, int stages, const RegionSet* mask,
-                         DiagnosticSink& diagnostics, std::string* reason = nullptr);
+// coding order blue, red, green, each plane's text in one piece. Fails, writing nothing, when the plane coder
+// refuses a plane (with its reason), and when the output stream fails.
+Status encodeWaveletRegion(const RasterImage& image, std::ostream& out, int ratio, int stages, const RegionSet* mask,
+                         DiagnosticSink& diagnostics);
 
 enum class ColourPlane { Red, Green, Blue };
 
-// Codes one colour plane of `image` as encodeWaveletRegion does; empty when the plane coder refuses the plane.
-std::string encodeColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
-                              const RegionSet* mask, DiagnosticSink& diagnostics);
+// Codes one colour plane of `image` as encodeWaveletRegion does, with what the plane coder reports (its budget,
+// whether the plane was starved); when the plane coder refuses the plane its status says why and the stream is
+// empty.
+EncodedPlane encodeColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
+                               const RegionSet* mask, DiagnosticSink& diagnostics);
 
-// Writes a payload from the three plane code streams. Returns false with a reason when the output stream fails.
-bool writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue,
-                         std::string* reason = nullptr);
+// Writes a payload from the three plane code streams. Fails when a stream is empty or the output stream fails.
+Status writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue);
 
 // Reads a payload and rebuilds the picture from its decoded planes (clamped to 0 ... 255, rounded half up).
 // Refuses, leaving `image` as it was: a missing separator, a negative length, lengths beyond the stream's end,
 // a plane that does not fit in `room`, planes of different sizes, and a plane stream that cannot be decoded.
-bool decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, RegionRoom room,
-                         std::string* reason = nullptr);
+Status decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, RegionRoom room);
 
 // The steps of decodeWaveletRegion, for callers that decode the planes of several payloads concurrently.
 
@@ -49,19 +50,23 @@ struct WaveletPayload {
     int height = 0;
 };
 
-bool readWaveletPayload(std::istream& in, RegionRoom room, WaveletPayload& payload, std::string* reason = nullptr);
+Status readWaveletPayload(std::istream& in, RegionRoom room, WaveletPayload& payload);
 
 // Decodes plane `index` (0 red, 1 green, 2 blue) of a payload read by readWaveletPayload; it must decode to the
 // size the payload recorded.
-bool decodeWaveletPlane(const WaveletPayload& payload, int index, int stages, FloatImage& plane,
-                        std::string* reason = nullptr);
+Status decodeWaveletPlane(const WaveletPayload& payload, int index, int stages, FloatImage& plane);
 
 // Rebuilds the picture from the three decoded planes (red, green, blue).
-bool buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&planes)[3], RasterImage& image,
-                         std::string* reason = nullptr);
+Status buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&planes)[3], RasterImage& image);
+
+// The same picture built plane by plane, so that no more than the planes being decoded are held as floats:
+// startWaveletPicture allocates it at the payload's size, then decodeWaveletPlaneInto decodes plane `index` and
+// writes it into its channel, as buildWaveletPicture would. The three planes may be decoded concurrently.
+Status startWaveletPicture(const WaveletPayload& payload, RasterImage& picture);
+Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, RasterImage& picture);
 
 // Moves the read position over a payload without decoding it.
-bool skipWaveletRegion(std::istream& in, std::string* reason = nullptr);
+Status skipWaveletRegion(std::istream& in);
 
 // The byte lengths of a payload's three plane streams, red, green, blue.
 struct WaveletPayloadHeader {
@@ -73,7 +78,7 @@ struct WaveletPayloadHeader {
 };
 
 // Reads the three length fields; fails on a missing separator or a negative length.
-bool readWaveletPayloadHeader(std::istream& in, WaveletPayloadHeader& header, std::string* reason = nullptr);
+Status readWaveletPayloadHeader(std::istream& in, WaveletPayloadHeader& header);
 
 // The width and height recorded at the start of a plane code stream, without decoding the plane.
 bool peekPlaneSize(const std::string& planeStream, int& width, int& height);

@@ -1,7 +1,9 @@
 #include "roi/wavelet_region_coder.h"
+#include "test_support/keep_reason.h"
 
 #include "quant/plane_codec.h"
-#include "roi/roi_test_support.h"
+#include "test_support/stream_pieces.h"
+#include "test_support/test_support.h"
 #include "roi/stream_fields.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +13,8 @@
 namespace nubo {
 namespace {
 
-using testing::field;
-using testing::patternImage;
+using test::field;
+using test::patternImage;
 
 FloatImage planeOf(std::vector<float> values, const RasterImage& image)
 {
@@ -49,11 +51,11 @@ TEST(WaveletRegionCoder, PayloadIsRedGreenBlueAndDiagnosticsBlueRedGreen)
 TEST(WaveletRegionCoder, RoundTripKeepsSizeAndStopsAtPayloadEnd)
 {
     const RasterImage image = patternImage(64, 40, 5);
-    std::string payload = testing::waveletPayload(image, 1, 4);
+    std::string payload = test::waveletPayload(image, 1, 4);
     std::istringstream in(payload + "7;", std::ios::in | std::ios::binary);
     RasterImage decoded;
     std::string reason;
-    ASSERT_TRUE(decodeWaveletRegion(decoded, in, 4, {64, 40}, &reason)) << reason;
+    ASSERT_TRUE(test::keepReason(decodeWaveletRegion(decoded, in, 4, {64, 40}), reason)) << reason;
     EXPECT_EQ(decoded.width(), 64);
     EXPECT_EQ(decoded.height(), 40);
     std::int64_t next = 0;
@@ -70,12 +72,12 @@ TEST(WaveletRegionCoder, RoundTripKeepsSizeAndStopsAtPayloadEnd)
 // Overshoot of the decoded planes is clamped, never wrapped: white stays bright and black stays dark.
 TEST(WaveletRegionCoder, DecodedValuesAreClampedNotWrapped)
 {
-    RasterImage image = testing::uniformImage(64, 64, 0, 0, 0);
+    RasterImage image = test::uniformImage(64, 64, 0, 0, 0);
     for (int y = 0; y < 64; ++y)
         for (int x = 32; x < 64; ++x)
             for (int c = 0; c < 3; ++c)
                 image.data()[(static_cast<std::size_t>(64) * y + x) * 3 + c] = 255;
-    std::istringstream in(testing::waveletPayload(image, 30, 4), std::ios::in | std::ios::binary);
+    std::istringstream in(test::waveletPayload(image, 30, 4), std::ios::in | std::ios::binary);
     RasterImage decoded;
     ASSERT_TRUE(decodeWaveletRegion(decoded, in, 4, {64, 64}));
     for (int y = 0; y < 64; ++y) {
@@ -93,7 +95,7 @@ TEST(WaveletRegionCoder, DecodedValuesAreClampedNotWrapped)
 // Damaged payload headers are refused before any plane is decoded, and the target picture is left alone.
 TEST(WaveletRegionCoder, MalformedHeadersAreRefused)
 {
-    const std::string payload = testing::waveletPayload(patternImage(40, 40), 2, 3);
+    const std::string payload = test::waveletPayload(patternImage(40, 40), 2, 3);
     const std::string cases[] = {
         "12;34",                                  // separator missing
         "12;-1;5;" + std::string(100, 'x'),       // negative length
@@ -103,12 +105,12 @@ TEST(WaveletRegionCoder, MalformedHeadersAreRefused)
     };
     for (const std::string& bytes : cases) {
         std::istringstream in(bytes, std::ios::in | std::ios::binary);
-        RasterImage decoded = testing::uniformImage(2, 2, 1, 2, 3);
+        RasterImage decoded = test::uniformImage(2, 2, 1, 2, 3);
         std::string reason;
-        EXPECT_FALSE(decodeWaveletRegion(decoded, in, 3, {100, 100}, &reason));
+        EXPECT_FALSE(test::keepReason(decodeWaveletRegion(decoded, in, 3, {100, 100}), reason));
         EXPECT_FALSE(reason.empty());
         EXPECT_EQ(decoded.width(), 2);
-        EXPECT_EQ(testing::pixelAt(decoded, 1, 1), (testing::Bgr{3, 2, 1}));
+        EXPECT_EQ(test::pixelAt(decoded, 1, 1), (test::Bgr{3, 2, 1}));
     }
 }
 
@@ -132,7 +134,7 @@ TEST(WaveletRegionCoder, PlanesOfDifferentSizesAreRefused)
     std::istringstream in(payload, std::ios::in | std::ios::binary);
     RasterImage decoded;
     std::string reason;
-    EXPECT_FALSE(decodeWaveletRegion(decoded, in, 3, {100, 100}, &reason));
+    EXPECT_FALSE(test::keepReason(decodeWaveletRegion(decoded, in, 3, {100, 100}), reason));
     EXPECT_NE(reason.find("different sizes"), std::string::npos) << reason;
     EXPECT_FALSE(decoded.isValid());
 }
@@ -140,7 +142,7 @@ TEST(WaveletRegionCoder, PlanesOfDifferentSizesAreRefused)
 // A payload whose picture would not fit where the record places it is refused; one that fits exactly is not.
 TEST(WaveletRegionCoder, PictureMustFitTheRoom)
 {
-    const std::string payload = testing::waveletPayload(patternImage(40, 36), 2, 3);
+    const std::string payload = test::waveletPayload(patternImage(40, 36), 2, 3);
     RasterImage decoded;
     std::istringstream tooNarrow(payload, std::ios::in | std::ios::binary);
     EXPECT_FALSE(decodeWaveletRegion(decoded, tooNarrow, 3, {39, 36}));
@@ -153,7 +155,7 @@ TEST(WaveletRegionCoder, PictureMustFitTheRoom)
 // Skipping moves exactly over the payload; a payload running past the end cannot be skipped.
 TEST(WaveletRegionCoder, SkipMovesOverThePayload)
 {
-    const std::string payload = testing::waveletPayload(patternImage(40, 36), 2, 3);
+    const std::string payload = test::waveletPayload(patternImage(40, 36), 2, 3);
     std::istringstream in(payload + "9;", std::ios::in | std::ios::binary);
     ASSERT_TRUE(skipWaveletRegion(in));
     std::int64_t next = 0;
@@ -168,7 +170,7 @@ TEST(WaveletRegionCoder, RefusedPlanesFailTheEncoding)
 {
     std::ostringstream out(std::ios::out | std::ios::binary);
     std::string reason;
-    EXPECT_FALSE(encodeWaveletRegion(patternImage(40, 40), out, 2, 40, nullptr, discardSink(), &reason));
+    EXPECT_FALSE(test::keepReason(encodeWaveletRegion(patternImage(40, 40), out, 2, 40, nullptr, discardSink()), reason));
     EXPECT_FALSE(reason.empty());
 }
 

@@ -1,5 +1,6 @@
 #include "shell/about_dialog.h"
 
+#include "common/version.h"
 #include "shell/shell_icons.h"
 
 #include <QDialogButtonBox>
@@ -17,7 +18,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &CAboutDlg::accept);
     auto* layout = new QGridLayout(this);
     layout->addWidget(icon, 0, 0, 3, 1, Qt::AlignTop);
-    layout->addWidget(new QLabel(QStringLiteral("nubo Version 1.2"), this), 0, 1);
+    layout->addWidget(new QLabel(QStringLiteral("nubo Version %1").arg(QLatin1String(kVersionText)), this), 0, 1);
     layout->addWidget(new QLabel(QStringLiteral("Region-of-interest image compression workbench"), this), 1, 1);
     layout->addWidget(new QLabel(QStringLiteral("Built with Qt %1").arg(QString::fromLatin1(qVersion())), this),
                       2, 1);

@@ -2,6 +2,7 @@
 
 #include "shell/integer_field.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,8 +10,13 @@
 
 namespace nubo {
 
-CCoderSettingsDialog::CCoderSettingsDialog(QWidget* parent) : QDialog(parent), field_(new QLineEdit(this))
+CCoderSettingsDialog::CCoderSettingsDialog(QWidget* parent)
+    : QDialog(parent), field_(new QLineEdit(this)),
+      predictiveBox_(new QCheckBox(QStringLiteral("Code small Wavelet regions Lossless (predictive)"), this))
 {
+    predictiveBox_->setObjectName(QStringLiteral("predictiveSmallRegions"));
+    predictiveBox_->setToolTip(QStringLiteral("Wavelet regions at most 32 pixels wide or high are coded losslessly; "
+                                              "by default with the Arithmetic coder"));
     setWindowTitle(QStringLiteral("Coder settings"));
     field_->setObjectName(QStringLiteral("stages"));
     auto* heading = new QLabel(QStringLiteral("Wavelet coder settings:"), this);
@@ -23,6 +29,7 @@ CCoderSettingsDialog::CCoderSettingsDialog(QWidget* parent) : QDialog(parent), f
     layout->addWidget(heading);
     layout->addWidget(label);
     layout->addWidget(field_);
+    layout->addWidget(predictiveBox_);
     layout->addWidget(buttons);
     setStages(stages_);
 }
@@ -34,12 +41,19 @@ void CCoderSettingsDialog::setStages(int stages)
     field_->selectAll();
 }
 
+void CCoderSettingsDialog::setPredictiveSmallRegions(bool predictive)
+{
+    predictive_ = predictive;
+    predictiveBox_->setChecked(predictive);
+}
+
 void CCoderSettingsDialog::accept()
 {
-    const std::optional<int> value = readIntegerField(this, field_, kMinDialogStages, kMaxDialogStages);
+    const std::optional<int> value = readIntegerField(this, field_, kMinChosenStages, kMaxChosenStages);
     if (!value)
         return;
     stages_ = *value;
+    predictive_ = predictiveBox_->isChecked();
     QDialog::accept();
 }
 

@@ -4,6 +4,8 @@
 #include "shell/wait_dialog.h"
 
 #include <atomic>
+#include <exception>
+#include <string>
 
 namespace nubo {
 
@@ -17,25 +19,28 @@ std::atomic<std::thread::id>& codingThread()
 
 } // namespace
 
-int runWithWaitDialog(const QString& message, const std::function<void()>& work)
+Status runWithWaitDialog(const QString& message, const std::function<void()>& work)
 {
     WaitDialog dialog(messageBoxOwner());
     dialog.setMessage(message);
-    std::thread worker([&dialog, &work] {
+    Status status;
+    std::thread worker([&dialog, &work, &status] {
         codingThread().store(std::this_thread::get_id());
-        int result = 1;
         try {
             work();
+        } catch (const std::exception& error) {
+            status = failure(std::string("the coding stopped: ") + error.what());
         } catch (...) {
-            result = 0;
+            status = failure("the coding stopped on an unknown error");
         }
-        dialog.endFromWorker(result);
+        dialog.endFromWorker(status.ok() ? 1 : 0);
     });
-    const int result = dialog.run();
+    dialog.run();
     // The dialog ends only through the worker, so this join returns at once; it still guards the case of an
-    // event loop left early (the application quitting), where the work must end before its inputs go.
+    // event loop left early (the application quitting), where the work must end before its inputs go. The
+    // status is read only after it.
     worker.join();
-    return result;
+    return status;
 }
 
 std::thread::id lastCodingThread() { return codingThread().load(); }

@@ -22,6 +22,7 @@ inline constexpr int EditCopy = 57634;
 inline constexpr int EditCut = 57635;
 inline constexpr int EditPaste = 57637;
 inline constexpr int EditUndo = 57643;
+inline constexpr int EditRedo = 57644;
 
 // Window
 inline constexpr int WindowNew = 57648;
@@ -30,6 +31,7 @@ inline constexpr int WindowCascade = 57650;
 inline constexpr int WindowTile = 57651;
 inline constexpr int NextPane = 57680;
 inline constexpr int PrevPane = 57681;
+inline constexpr int CompareViews = 32910; // the A/B window of two pictures of one size
 
 // View
 inline constexpr int ViewToolbar = 59392;
@@ -38,6 +40,10 @@ inline constexpr int DescriptionsHidden = 32781;
 inline constexpr int DescriptionsShort = 32782;
 inline constexpr int DescriptionsFull = 32783;
 inline constexpr int DescriptionsBackground = 32789;
+inline constexpr int ZoomIn = 32900;
+inline constexpr int ZoomOut = 32901;
+inline constexpr int ZoomActualSize = 32902;
+inline constexpr int ZoomFitWindow = 32903;
 
 // Options: the coding commands and the coder settings
 inline constexpr int TestRoi = 32774;
@@ -46,6 +52,7 @@ inline constexpr int DecodeFromFile = 32779;
 inline constexpr int TestRoiDecodeOnly = 32785;
 inline constexpr int CoderSettings = 32791;
 inline constexpr int CompareWith = 32808;
+inline constexpr int RateDistortionCurve = 32911;
 
 // Region and background context menus
 inline constexpr int SetRatio = 32775;
@@ -53,5 +60,9 @@ inline constexpr int DeleteRegion = 32776;
 inline constexpr int SetBackgroundRatio = 32777;
 inline constexpr int CodecWavelet = 32787;
 inline constexpr int CodecArithmetic = 32788;
+inline constexpr int CodecPredictive = 32830;
+inline constexpr int CodecWaveletColour = 32840;
+inline constexpr int BackgroundCodecWavelet = 32841;
+inline constexpr int BackgroundCodecWaveletColour = 32842;
 
 } // namespace nubo::cmd

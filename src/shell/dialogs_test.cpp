@@ -1,3 +1,4 @@
+#include "common/version.h"
 #include "shell/about_dialog.h"
 #include "shell/coder_settings_dialog.h"
 #include "shell/document_manager.h"
@@ -72,7 +73,7 @@ private slots:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Ratio"));
         QCOMPARE(dialog.promptText(), QStringLiteral("Insert Ratio for this ROI:"));
         QCOMPARE(dialog.ratioField()->text(), QStringLiteral("1"));
-        dialog.show();
+        QVERIFY(test::showActive(&dialog));
         dialog.ratioField()->setText(text);
         QCOMPARE(test::clickAndCatchMessage(okButton(dialog)), QString());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -96,7 +97,7 @@ private slots:
         QFETCH(QString, message);
         CRatioDialog dialog;
         dialog.setRatio(17);
-        dialog.show();
+        QVERIFY(test::showActive(&dialog));
         dialog.ratioField()->setText(text);
         QCOMPARE(test::clickAndCatchMessage(okButton(dialog)), message);
         QVERIFY(dialog.isVisible());
@@ -136,7 +137,7 @@ private slots:
         CCoderSettingsDialog dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Coder settings"));
         dialog.setStages(5);
-        dialog.show();
+        QVERIFY(test::showActive(&dialog));
         dialog.stagesField()->setText(text);
         const QString message = test::clickAndCatchMessage(okButton(dialog));
         if (accepted) {
@@ -148,6 +149,27 @@ private slots:
             QCOMPARE(dialog.stages(), 5);
             QVERIFY(dialog.isVisible());
         }
+    }
+
+    // The small-region box starts as set, and OK takes its state; Cancel keeps the old one.
+    void coderSettingsPredictiveSmallRegions()
+    {
+        CCoderSettingsDialog dialog;
+        dialog.setStages(4);
+        dialog.setPredictiveSmallRegions(false);
+        QVERIFY(!dialog.predictiveBox()->isChecked());
+        QVERIFY(test::showActive(&dialog));
+        dialog.predictiveBox()->setChecked(true);
+        QCOMPARE(test::clickAndCatchMessage(okButton(dialog)), QString());
+        QVERIFY(dialog.predictiveSmallRegions());
+
+        CCoderSettingsDialog cancelled;
+        cancelled.setPredictiveSmallRegions(true);
+        QVERIFY(cancelled.predictiveBox()->isChecked());
+        QVERIFY(test::showActive(&cancelled));
+        cancelled.predictiveBox()->setChecked(false);
+        cancelled.reject();
+        QVERIFY(cancelled.predictiveSmallRegions());
     }
 
     // With 12 regions the list runs Background, then 1 to 12 in numeric order; entry 10 is region position 9.
@@ -167,7 +189,7 @@ private slots:
         QVERIFY(!dialog.outlinesBox()->isChecked());
         QCOMPARE(dialog.findChildren<QPushButton*>().size(), 3); // All, None, OK: no Cancel
 
-        dialog.show();
+        QVERIFY(test::showActive(&dialog));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(0)).center());
         list->scrollToItem(list->item(10));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -190,7 +212,7 @@ private slots:
         RegionSelection selection;
         selection.initRegions(3);
         CSelectRegionsDialog dialog(selection);
-        dialog.show();
+        QVERIFY(test::showActive(&dialog));
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("all")), Qt::LeftButton);
         QTest::mouseClick(okButton(dialog), Qt::LeftButton);
         QVERIFY(selection.background());
@@ -205,7 +227,7 @@ private slots:
         RegionSelection selection;
         selection.initRegions(4);
         CSelectRegionsDialog dialog(selection);
-        dialog.show();
+        QVERIFY(test::showActive(&dialog));
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("all")), Qt::LeftButton);
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("none")), Qt::LeftButton);
         dialog.outlinesBox()->setChecked(true);
@@ -246,7 +268,7 @@ private slots:
             QCOMPARE(dialog.documentList()->count(), 2);
             QCOMPARE(dialog.documentList()->currentIndex(), 0);
             QCOMPARE(dialog.entries()[1].comboIndex, 1);
-            dialog.show();
+            QVERIFY(test::showActive(&dialog));
             QTest::mouseClick(okButton(dialog), Qt::LeftButton);
             QCOMPARE(dialog.selectedDocument(), first);
             QCOMPARE(dialog.sourceTitle(), QStringLiteral("astronaut.bmp"));
@@ -256,7 +278,7 @@ private slots:
             dialog.addEntry(QStringLiteral("new 1"), first);
             dialog.addEntry(QStringLiteral("nubo2"), second);
             dialog.documentList()->setCurrentIndex(1);
-            dialog.show();
+            QVERIFY(test::showActive(&dialog));
             QTest::mouseClick(okButton(dialog), Qt::LeftButton);
             QCOMPARE(dialog.selectedDocument(), second);
         }
@@ -269,7 +291,7 @@ private slots:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("About nubo"));
         bool version = false;
         for (QLabel* label : dialog.findChildren<QLabel*>())
-            version = version || label->text() == QStringLiteral("nubo Version 1.2");
+            version = version || label->text() == QStringLiteral("nubo Version %1").arg(QLatin1String(kVersionText));
         QVERIFY(version);
     }
 };

@@ -29,6 +29,8 @@ CnuboDoc* DocumentManager::makeDocument()
         emit documentsChanged();
     });
     connect(document, &CnuboDoc::lastViewRemoved, this, &DocumentManager::forget);
+    // Undo and Redo follow the history.
+    connect(document, &CnuboDoc::regionsEdited, this, &DocumentManager::documentsChanged);
     return document;
 }
 
@@ -83,18 +85,19 @@ CnuboView* DocumentManager::addView(CnuboDoc* document)
 {
     auto* frame = new CChildFrame;
     auto* view = new CnuboView(document, frame);
-    frame->setWidget(view);
+    frame->setView(view);
     frame->setWindowIcon(area_->window()->windowIcon());
     connect(view, &CnuboView::statusMessage, this, &DocumentManager::statusMessage);
+    connect(view, &CnuboView::zoomChanged, this, &DocumentManager::documentsChanged);
     area_->addSubWindow(frame);
     frame->show();
     area_->setActiveSubWindow(frame);
 
     const RasterImage& picture = document->data().image();
     if (picture.isValid())
-        frame->fitClientArea(view, std::max(picture.width(), 100), std::max(picture.height(), 50));
+        frame->fitClientArea(std::max(picture.width(), 100), std::max(picture.height(), 50));
     else
-        frame->fitClientArea(view, 320, 240);
+        frame->fitClientArea(320, 240);
     updateFrameTitles(document);
     emit documentsChanged();
     return view;
@@ -142,7 +145,8 @@ CnuboView* DocumentManager::activeView() const
     QMdiSubWindow* current = area_->currentSubWindow();
     if (!current)
         current = area_->activeSubWindow();
-    return current ? qobject_cast<CnuboView*>(current->widget()) : nullptr;
+    auto* frame = qobject_cast<CChildFrame*>(current);
+    return frame ? frame->view() : nullptr;
 }
 
 CnuboDoc* DocumentManager::activeDocument() const

@@ -35,16 +35,20 @@ IntegerCheck checkIntegerText(const QString& text, int minimum, int maximum, int
     return IntegerCheck::Valid;
 }
 
+QString integerFieldMessage(IntegerCheck check, int minimum, int maximum)
+{
+    return check == IntegerCheck::NotAnInteger
+        ? QStringLiteral("Please enter an integer.")
+        : QStringLiteral("Please enter an integer between %1 and %2.").arg(minimum).arg(maximum);
+}
+
 std::optional<int> readIntegerField(QWidget* dialog, QLineEdit* field, int minimum, int maximum)
 {
     int value = 0;
     const IntegerCheck check = checkIntegerText(field->text(), minimum, maximum, value);
     if (check == IntegerCheck::Valid)
         return value;
-    const QString message = check == IntegerCheck::NotAnInteger
-        ? QStringLiteral("Please enter an integer.")
-        : QStringLiteral("Please enter an integer between %1 and %2.").arg(minimum).arg(maximum);
-    QMessageBox::warning(dialog, QStringLiteral("nubo"), message);
+    QMessageBox::warning(dialog, QStringLiteral("nubo"), integerFieldMessage(check, minimum, maximum));
     field->setFocus();
     field->selectAll();
     return std::nullopt;

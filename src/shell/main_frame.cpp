@@ -1,12 +1,15 @@
 #include "shell/main_frame.h"
 
 #include "shell/command_ids.h"
+#include "shell/compare_window.h"
 #include "shell/document_manager.h"
 #include "shell/nubo_app.h"
 #include "shell/nubo_doc.h"
 #include "shell/nubo_view.h"
+#include "shell/rate_chart_window.h"
 #include "shell/recent_files.h"
 #include "shell/shell_icons.h"
+#include "shell/workbench_docks.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -22,6 +25,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace nubo {
 
 namespace {
@@ -29,8 +34,9 @@ namespace {
 const QString kIdleMessage = QStringLiteral("Ready");
 
 // The commands that exist only while a document is open.
-constexpr int kDocumentFileCommands[] = {cmd::FileClose, cmd::FileSave, cmd::FileSaveAs, cmd::FilePrint,
-                                         cmd::FilePrintPreview};
+constexpr int kDocumentFileCommands[] = {cmd::FileClose,   cmd::FileSave,       cmd::FileSaveAs,
+                                         cmd::FilePrint,   cmd::FilePrintPreview, cmd::ZoomIn,
+                                         cmd::ZoomOut,     cmd::ZoomActualSize, cmd::ZoomFitWindow};
 
 QString recentFileText(int index, const QString& path)
 {
@@ -43,6 +49,13 @@ QString recentFileText(int index, const QString& path)
         shown = QStringLiteral("...") + shown.right(kLongest - 3);
     shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
     return QStringLiteral("&%1 %2").arg(index + 1).arg(shown);
+}
+
+// "&1 title" ... "&9 title", then numbers without a mnemonic.
+QString windowItemText(int index, QString title)
+{
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return (index < 9 ? QStringLiteral("&%1 %2") : QStringLiteral("%1 %2")).arg(index + 1).arg(title);
 }
 
 } // namespace
@@ -61,6 +74,8 @@ CMainFrame::CMainFrame(CnuboApp& app) : app_(app), area_(new QMdiArea(this))
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    addWorkbenchDocks(*this, *menu(QStringLiteral("View")), area_,
+                      [this] { return app_.documents() ? app_.documents()->activeDocument() : nullptr; });
     connect(area_, &QMdiArea::subWindowActivated, this, &CMainFrame::updateCommandUI);
     updateCommandUI();
 }
@@ -136,6 +151,9 @@ void CMainFrame::buildMenus()
     QMenu* edit = makeMenu(QStringLiteral("&Edit"), bar);
     edit->addAction(makeAction(cmd::EditUndo, QStringLiteral("&Undo\tCtrl+Z"), QStringLiteral("Undo the last action"),
                                {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}));
+    edit->addAction(makeAction(cmd::EditRedo, QStringLiteral("&Redo\tCtrl+Shift+Z"),
+                               QStringLiteral("Redo the last undone action"),
+                               {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
     edit->addAction(makeAction(cmd::EditCut, QStringLiteral("Cu&t\tCtrl+X"),
                                QStringLiteral("Cut the selection and put it on the Clipboard"),
                                {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}));
@@ -159,13 +177,23 @@ void CMainFrame::buildMenus()
     descriptions->addAction(makeAction(cmd::DescriptionsBackground, QStringLiteral("Background"),
                                        QStringLiteral("Draw the labels on a white background")));
     view->addMenu(descriptions);
+    zoomSeparator_ = view->addSeparator();
+    view->addAction(makeAction(cmd::ZoomIn, QStringLiteral("Zoom &In\tCtrl+="), QStringLiteral("Magnify the picture"),
+                               {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)}));
+    view->addAction(makeAction(cmd::ZoomOut, QStringLiteral("Zoom &Out\tCtrl+-"), QStringLiteral("Reduce the picture"),
+                               {QKeySequence(Qt::CTRL | Qt::Key_Minus)}));
+    view->addAction(makeAction(cmd::ZoomActualSize, QStringLiteral("&Actual Size\tCtrl+0"),
+                               QStringLiteral("Show the picture at 100 %"), {QKeySequence(Qt::CTRL | Qt::Key_0)}));
+    view->addAction(makeAction(cmd::ZoomFitWindow, QStringLiteral("&Fit in Window"),
+                               QStringLiteral("Zoom so that the whole picture fits in its window")));
+    view->addSeparator();
     view->addAction(makeAction(cmd::ViewToolbar, QStringLiteral("&Toolbar"),
                                QStringLiteral("Show or hide the toolbar")));
     view->addAction(makeAction(cmd::ViewStatusBar, QStringLiteral("&Status Bar"),
                                QStringLiteral("Show or hide the status bar")));
     bar->addMenu(view);
 
-    QMenu* window = makeMenu(QStringLiteral("&Window"), bar);
+    QMenu* window = windowMenu_ = makeMenu(QStringLiteral("&Window"), bar);
     window->addAction(makeAction(cmd::WindowNew, QStringLiteral("&New Window"),
                                  QStringLiteral("Open another window for the active document")));
     window->addAction(makeAction(cmd::WindowCascade, QStringLiteral("&Cascade"),
@@ -174,6 +202,9 @@ void CMainFrame::buildMenus()
                                  QStringLiteral("Arrange windows as non-overlapping tiles")));
     window->addAction(makeAction(cmd::WindowArrange, QStringLiteral("&Arrange Icons"),
                                  QStringLiteral("Arrange icons at the bottom of the window")));
+    window->addAction(makeAction(cmd::CompareViews, QStringLiteral("Compare &views"),
+                                 QStringLiteral("Show this picture and the next open one of its size side by side")));
+    windowListSeparator_ = window->addSeparator();
     bar->addMenu(window);
 
     QMenu* options = makeMenu(QStringLiteral("Options"), bar);
@@ -189,6 +220,8 @@ void CMainFrame::buildMenus()
                                   QStringLiteral("Set the number of wavelet stages")));
     options->addAction(makeAction(cmd::CompareWith, QStringLiteral("Compare with ..."),
                                   QStringLiteral("Compare this picture with another open picture")));
+    options->addAction(makeAction(cmd::RateDistortionCurve, QStringLiteral("Rate–distortion curve…"),
+                                  QStringLiteral("Plot PSNR against bit rate over a range of ratios")));
     bar->addMenu(options);
 
     QMenu* help = makeMenu(QStringLiteral("&Help"), bar);
@@ -236,6 +269,12 @@ void CMainFrame::buildStatusBar()
     message_ = new QLabel(kIdleMessage, this);
     message_->setObjectName(QStringLiteral("message"));
     bar->addWidget(message_, 1);
+    // The active view's zoom, empty without a document.
+    zoom_ = new QLabel(this);
+    zoom_->setObjectName(QStringLiteral("zoom"));
+    zoom_->setMinimumWidth(zoom_->fontMetrics().horizontalAdvance(QStringLiteral("1600 %")) + 8);
+    zoom_->setAlignment(Qt::AlignCenter);
+    bar->addPermanentWidget(zoom_);
     // The keyboard lock states cannot be read portably; the indicators stay shown in grey.
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
         auto* label = new QLabel(QString::fromLatin1(indicator), this);
@@ -286,6 +325,9 @@ void CMainFrame::updateCommandUI()
         if (QMenu* m = menu(QString::fromLatin1(name)))
             m->menuAction()->setVisible(hasDocument);
     menu(QStringLiteral("Descriptions"))->menuAction()->setVisible(hasDocument);
+    zoomSeparator_->setVisible(hasDocument);
+    CnuboView* activeView = documents ? documents->activeView() : nullptr;
+    zoom_->setText(activeView ? QString::fromStdString(activeView->zoom().percentText()) : QString());
 
     for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
         CommandState state;
@@ -296,6 +338,7 @@ void CMainFrame::updateCommandUI()
         a->setChecked(handled && state.checked.value_or(false));
     }
     updateRecentFiles();
+    updateWindowList();
 
     CnuboDoc* document = documents ? documents->activeDocument() : nullptr;
     setWindowTitle(document ? QStringLiteral("nubo - %1").arg(document->title()) : QStringLiteral("nubo"));
@@ -312,15 +355,86 @@ void CMainFrame::updateRecentFiles()
     }
 }
 
-void CMainFrame::arrangeIcons()
+void CMainFrame::updateWindowList()
 {
-    // Minimised frames line up along the bottom edge of the MDI area, left to right.
+    const QList<QMdiSubWindow*> frames = area_->subWindowList();
+    QMdiSubWindow* current = area_->currentSubWindow();
+    while (windowItems_.size() < frames.size()) {
+        auto* item = new QAction(this);
+        item->setCheckable(true);
+        const int index = static_cast<int>(windowItems_.size());
+        connect(item, &QAction::triggered, this, [this, index] { activateListedWindow(index); });
+        windowMenu_->addAction(item);
+        windowItems_.append(item);
+    }
+    windowListSeparator_->setVisible(!frames.isEmpty());
+    for (int i = 0; i < windowItems_.size(); ++i) {
+        QAction* item = windowItems_[i];
+        const bool used = i < frames.size();
+        item->setVisible(used);
+        item->setText(used ? windowItemText(i, frames[i]->windowTitle()) : QString());
+        item->setChecked(used && frames[i] == current);
+        if (used) {
+            // A title that changes later (a second view adds ":1", a decode adds "(decoded)") renames its item; a
+            // window that goes leaves the list once it has gone.
+            connect(frames[i], &QWidget::windowTitleChanged, this, &CMainFrame::updateWindowList,
+                    Qt::UniqueConnection);
+            connect(frames[i], &QObject::destroyed, this, &CMainFrame::updateCommandUI,
+                    static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+        }
+    }
+}
+
+void CMainFrame::activateListedWindow(int index)
+{
+    const QList<QMdiSubWindow*> frames = area_->subWindowList();
+    if (index < 0 || index >= frames.size())
+        return;
+    QMdiSubWindow* frame = frames[index];
+    if (frame->isMinimized())
+        frame->showNormal();
+    area_->setActiveSubWindow(frame);
+    updateCommandUI();
+}
+
+int CMainFrame::arrangeIcons()
+{
+    // Minimised frames line up along the bottom edge of the MDI area, left to right, in rows from the bottom up,
+    // and come to the front so that no other window hides them.
+    const int areaWidth = area_->viewport()->width();
+    int bottom = area_->viewport()->height();
+    int top = bottom;
     int x = 0;
     for (QMdiSubWindow* frame : area_->subWindowList()) {
-        if (!frame->isMinimized())
+        if (!frame->isMinimized() || !frame->isVisible())
             continue;
-        frame->move(x, area_->viewport()->height() - frame->height());
+        if (x > 0 && x + frame->width() > areaWidth) {
+            bottom = top;
+            x = 0;
+        }
+        frame->move(x, bottom - frame->height());
+        frame->raise();
+        top = std::min(top, bottom - frame->height());
         x += frame->width();
+    }
+    return top;
+}
+
+void CMainFrame::tileAboveIcons()
+{
+    area_->tileSubWindows();
+    const int height = area_->viewport()->height();
+    const int top = arrangeIcons();
+    if (top >= height || top <= 0)
+        return;
+    // The tiles share the strip above the icons, in the same pattern.
+    for (QMdiSubWindow* frame : area_->subWindowList()) {
+        if (frame->isMinimized() || !frame->isVisible())
+            continue;
+        const QRect tile = frame->geometry();
+        const int y0 = tile.top() * top / height;
+        const int y1 = (tile.bottom() + 1) * top / height;
+        frame->setGeometry(tile.left(), y0, tile.width(), std::max(y1 - y0, 1));
     }
 }
 
@@ -341,6 +455,16 @@ bool CMainFrame::commandState(int id, CommandState& state) const
     case cmd::PrevPane:
         state = {!area_->subWindowList().isEmpty(), std::nullopt};
         return true;
+    case cmd::CompareViews: {
+        const DocumentManager* documents = app_.documents();
+        state = {documents && comparePartner(*documents, documents->activeDocument()), std::nullopt};
+        return true;
+    }
+    case cmd::RateDistortionCurve: {
+        const CnuboDoc* document = app_.documents() ? app_.documents()->activeDocument() : nullptr;
+        state = {document && document->data().image().isValid(), std::nullopt};
+        return true;
+    }
     default:
         return false;
     }
@@ -361,9 +485,10 @@ bool CMainFrame::onCommand(int id)
         return true;
     case cmd::WindowCascade:
         area_->cascadeSubWindows();
+        arrangeIcons();
         return true;
     case cmd::WindowTile:
-        area_->tileSubWindows();
+        tileAboveIcons();
         return true;
     case cmd::WindowArrange:
         arrangeIcons();
@@ -373,6 +498,13 @@ bool CMainFrame::onCommand(int id)
         return true;
     case cmd::PrevPane:
         area_->activatePreviousSubWindow();
+        return true;
+    case cmd::CompareViews:
+        openCompareWindow(*app_.documents(), this);
+        return true;
+    case cmd::RateDistortionCurve:
+        if (CnuboDoc* document = app_.documents()->activeDocument())
+            (new CRateChartWindow(*document, this))->show();
         return true;
     default:
         return false;

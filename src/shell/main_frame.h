@@ -32,6 +32,8 @@ public:
     QMenu* menu(const QString& objectName) const;
 
     QLabel* messagePane() const { return message_; }
+    // The status bar pane with the active view's zoom.
+    QLabel* zoomPane() const { return zoom_; }
     // Shows text in the message pane; empty text shows the idle message.
     void setMessage(const QString& text);
 
@@ -56,7 +58,14 @@ private:
     void buildToolBar();
     void buildStatusBar();
     void updateRecentFiles();
-    void arrangeIcons();
+    // The Window menu's numbered list of open windows, the current one checked.
+    void updateWindowList();
+    void activateListedWindow(int index);
+    // Lines minimised windows up along the bottom of the MDI area, above the other windows; returns the top of
+    // the lowest free strip (the viewport's height when nothing is minimised).
+    int arrangeIcons();
+    // Tiles the windows that are not minimised in the part of the MDI area above the icons.
+    void tileAboveIcons();
     bool routeState(int id, CommandState& state) const;
 
     CnuboApp& app_;
@@ -65,7 +74,13 @@ private:
     QList<QMenu*> menus_;
     QToolBar* toolBar_ = nullptr;
     QLabel* message_ = nullptr;
+    QLabel* zoom_ = nullptr;
+    QAction* zoomSeparator_ = nullptr;
     QMenu* fileMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QAction* windowListSeparator_ = nullptr;
+    // One item per open window; kept (hidden when unused) so that an item is never deleted while it triggers.
+    QList<QAction*> windowItems_;
 };
 
 } // namespace nubo

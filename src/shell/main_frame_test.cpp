@@ -3,9 +3,11 @@
 #include "shell/command_ids.h"
 #include "shell/document_manager.h"
 #include "shell/main_frame.h"
+#include "shell/message_boxes.h"
 #include "shell/nubo_app.h"
 #include "shell/nubo_doc.h"
 #include "shell/nubo_view.h"
+#include "shell/recent_files.h"
 #include "shell/coder_settings_dialog.h"
 #include "shell/shell_test_support.h"
 
@@ -16,11 +18,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -158,20 +162,23 @@ private slots:
 
         QMenu* edit = frame()->menu(QStringLiteral("Edit"));
         QCOMPARE(visibleItems(edit->actions()),
-                 (QStringList{"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"}));
+                 (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                              "&Paste\tCtrl+V"}));
         for (QAction* a : edit->actions())
             QVERIFY(!a->isEnabled());
 
         QCOMPARE(visibleItems(frame()->menu(QStringLiteral("View"))->actions()),
-                 (QStringList{"Descriptions", "&Toolbar", "&Status Bar"}));
+                 (QStringList{"Descriptions", "Zoom &In\tCtrl+=", "Zoom &Out\tCtrl+-", "&Actual Size\tCtrl+0",
+                              "&Fit in Window", "&Toolbar", "&Status Bar", "Region &Inspector",
+                              "&Results Log"}));
         QCOMPARE(visibleItems(frame()->menu(QStringLiteral("Descriptions"))->actions()),
                  (QStringList{"Hidden", "Short", "Full", "Background"}));
         QCOMPARE(frame()->menu(QStringLiteral("Descriptions"))->actions()[3]->isSeparator(), true);
         QCOMPARE(visibleItems(frame()->menu(QStringLiteral("Window"))->actions()),
-                 (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
+                 (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons", "Compare &views", "&1 frame.bmp"}));
         QCOMPARE(visibleItems(frame()->menu(QStringLiteral("Options"))->actions()),
                  (QStringList{"Encode img to file", "Decode img from file", "Test ROI", "Test ROI (only decode)",
-                              "Coder settings", "Compare with ..."}));
+                              "Coder settings", "Compare with ...", "Rate–distortion curve…"}));
         QCOMPARE(visibleItems(frame()->menu(QStringLiteral("Help"))->actions()), QStringList{"&About nubo..."});
 
         // The command ids ride on the actions; the document handles the Options menu, so all of it is enabled.
@@ -195,7 +202,7 @@ private slots:
         QCOMPARE(file.mid(0, 3), (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "P&rint Setup..."}));
         QCOMPARE(file[4], QStringLiteral("E&xit"));
         QCOMPARE(visibleItems(frame()->menu(QStringLiteral("View"))->actions()),
-                 (QStringList{"&Toolbar", "&Status Bar"}));
+                 (QStringList{"&Toolbar", "&Status Bar", "Region &Inspector", "&Results Log"}));
         QVERIFY(!frame()->action(cmd::FileSave)->isEnabled());
         QCOMPARE(frame()->windowTitle(), QStringLiteral("nubo"));
     }
@@ -375,6 +382,38 @@ private slots:
         QCOMPARE(documents()->activeDocument()->title(), QStringLiteral("recent4.bmp"));
     }
 
+    // Picking a recent file that has gone from disk shows the open error and removes that entry alone.
+    void missingRecentFileRemovesOnlyItself()
+    {
+        start({});
+        QStringList paths;
+        for (const char* name : {"chelsea", "retina", "tmpdel", "rose"}) {
+            paths.prepend(test::writeBitmap(8, 8, 1, 2, 3, QStringLiteral("%1.bmp").arg(QLatin1String(name))));
+            QVERIFY(app_->openDocumentFile(paths.first()));
+        }
+        QStringList names;
+        for (const QString& p : app_->recentFiles().paths())
+            names << QFileInfo(p).baseName();
+        QCOMPARE(names, (QStringList{"rose", "tmpdel", "retina", "chelsea"}));
+        for (CnuboDoc* doc : documents()->documents())
+            if (doc->title() == QStringLiteral("tmpdel.bmp"))
+                documents()->closeDocument(doc);
+        QTRY_COMPARE(documents()->documents().size(), 4);
+        QVERIFY(QFile::remove(paths[1]));
+
+        const auto box = catchBox();
+        frame()->dispatch(cmd::FileMruFirst + 1);
+        QCOMPARE(box->text, kCannotOpenFile);
+        names.clear();
+        for (const QString& p : app_->recentFiles().paths())
+            names << QFileInfo(p).baseName();
+        QCOMPARE(names, (QStringList{"rose", "retina", "chelsea"}));
+        QSettings settings;
+        QCOMPARE(QFileInfo(settings.value(QStringLiteral("Recent File List/File2")).toString()).baseName(),
+                 QStringLiteral("retina"));
+        QVERIFY(!settings.contains(QStringLiteral("Recent File List/File4")));
+    }
+
     // New Window opens a second view of the document; both show the same regions, and the document lives until
     // its last view closes.
     void newWindowSharesDocument()
@@ -396,6 +435,73 @@ private slots:
         QTRY_COMPARE(doc->views().size(), 1);
         QCOMPARE(doc->views()[0]->frame()->windowTitle(), QStringLiteral("frame.bmp"));
         QCOMPARE(documents()->documents().size(), 1);
+    }
+
+    // The Window menu lists the open windows as "&1 title", "&2 title", ..., the current one checked; choosing one
+    // activates it, and the list follows windows that open, close or change their titles.
+    void windowMenuListsWindows()
+    {
+        start({picture_});
+        const QString other = test::writeBitmap(30, 20, 1, 2, 3, QStringLiteral("other.bmp"));
+        QVERIFY(app_->openDocumentFile(other));
+        QMenu* window = frame()->menu(QStringLiteral("Window"));
+        const auto listed = [window] {
+            QStringList items = visibleItems(window->actions()).filter(QRegularExpression(QStringLiteral("^&\\d ")));
+            for (QAction* a : window->actions())
+                if (a->isVisible() && a->isChecked())
+                    items << QStringLiteral("checked: ") + a->text();
+            return items;
+        };
+        QCOMPARE(listed(), (QStringList{"&1 frame.bmp", "&2 other.bmp", "checked: &2 other.bmp"}));
+
+        QList<QMdiSubWindow*> frames = frame()->mdiArea()->subWindowList();
+        frame()->mdiArea()->setActiveSubWindow(frames[0]);
+        frame()->dispatch(cmd::WindowNew); // frame.bmp gets a second window; both titles change
+        QCOMPARE(listed(), (QStringList{"&1 frame.bmp:1", "&2 other.bmp", "&3 frame.bmp:2", "checked: &3 frame.bmp:2"}));
+
+        for (QAction* a : window->actions())
+            if (a->text() == QStringLiteral("&2 other.bmp"))
+                a->trigger();
+        QCOMPARE(frame()->mdiArea()->currentSubWindow(), frames[1]);
+        QCOMPARE(listed().last(), QStringLiteral("checked: &2 other.bmp"));
+
+        frames = frame()->mdiArea()->subWindowList();
+        frames[2]->close();
+        QTRY_COMPARE(listed(), (QStringList{"&1 frame.bmp", "&2 other.bmp", "checked: &2 other.bmp"}));
+        documents()->closeAll();
+        QTRY_COMPARE(listed(), QStringList());
+    }
+
+    // A minimised window stays in sight after Tile, Cascade and Arrange Icons: its icon lies inside the MDI area and
+    // no other window covers it; after Tile the tiles leave the icons' strip free.
+    void minimisedWindowsStayVisible()
+    {
+        start({});
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(app_->openDocumentFile(test::writeBitmap(200, 150, 9, 9, 9, QStringLiteral("tile%1.bmp").arg(i))));
+        QMdiArea* area = frame()->mdiArea();
+        QMdiSubWindow* icon = area->subWindowList()[1];
+        icon->showMinimized();
+        QApplication::processEvents();
+        for (const int id : {cmd::WindowTile, cmd::WindowCascade, cmd::WindowArrange, cmd::WindowTile}) {
+            // Working in the other windows brings them to the front.
+            for (QMdiSubWindow* other : area->subWindowList())
+                if (other != icon)
+                    area->setActiveSubWindow(other);
+            frame()->dispatch(id);
+            QApplication::processEvents();
+            QVERIFY(icon->isMinimized());
+            QVERIFY2(area->viewport()->rect().contains(icon->geometry()), qPrintable(QString::number(id)));
+            QWidget* top = area->viewport()->childAt(icon->geometry().center());
+            while (top && top->parentWidget() != area->viewport())
+                top = top->parentWidget();
+            QVERIFY2(top == icon, qPrintable(QString::number(id)));
+            if (id != cmd::WindowTile)
+                continue;
+            for (QMdiSubWindow* other : area->subWindowList())
+                if (other != icon)
+                    QVERIFY(!other->geometry().intersects(icon->geometry()));
+        }
     }
 
     // refreshViews sizes every view to a picture that changed size.

@@ -20,7 +20,13 @@ QWidget* messageBoxOwner() { return owner().data(); }
 
 void setMessageBoxOwner(QWidget* window) { owner() = window; }
 
-void showError(const QString& caption, const QString& text) { showMessage(QMessageBox::Critical, caption, text); }
+void showError(const QString& caption, const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, messageBoxOwner());
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
+    box.exec();
+}
 
 void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text)
 {

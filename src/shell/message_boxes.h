@@ -11,8 +11,9 @@ namespace nubo {
 QWidget* messageBoxOwner();
 void setMessageBoxOwner(QWidget* owner);
 
-// A modal box with the stop icon and one OK button, owned by the main window.
-void showError(const QString& caption, const QString& text);
+// A modal box with the stop icon and one OK button, owned by the main window. A `detail` (the reason behind the
+// text) goes to the box's detailed text, shown on request.
+void showError(const QString& caption, const QString& text, const QString& detail = {});
 
 // A modal box with the given icon (NoIcon for none) and one OK button, owned by the main window.
 void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);

@@ -130,7 +130,7 @@ bool CnuboApp::onCommand(int id)
         if (id >= cmd::FileMruFirst && id < cmd::FileMruFirst + RecentFileList::kSize) {
             const int index = id - cmd::FileMruFirst;
             if (index < recentFiles_->paths().size())
-                openDocumentFile(recentFiles_->paths()[index]);
+                openDocumentFile(QString(recentFiles_->paths()[index])); // a copy: opening may edit the list
             return true;
         }
         return false;

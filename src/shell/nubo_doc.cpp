@@ -8,9 +8,11 @@
 #include "shell/message_boxes.h"
 #include "shell/nubo_view.h"
 #include "shell/picture_files.h"
+#include "shell/region_edit_command.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,14 +21,22 @@ namespace nubo {
 
 namespace {
 
-constexpr int kMinViewWidth = 100;
-constexpr int kMinViewHeight = 50;
-
 const QString kAllFilesFilter = QStringLiteral("All Files (*.*)");
+
+// "name-decoded.bmp" beside the file, numbered on ("name-decoded-2.bmp", ...) past names already taken.
+QString decodedPictureName(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString stem = info.path() + QStringLiteral("/") + info.completeBaseName() + QStringLiteral("-decoded");
+    QString name = stem + QStringLiteral(".bmp");
+    for (int n = 2; QFileInfo::exists(name) && n < 1000; ++n)
+        name = stem + QStringLiteral("-%1.bmp").arg(n);
+    return name;
+}
 
 } // namespace
 
-CnuboDoc::CnuboDoc(DocumentManager& manager) : manager_(manager)
+CnuboDoc::CnuboDoc(DocumentManager& manager) : manager_(manager), undoStack_(new QUndoStack(this))
 {
     data_.setRefreshViews([this] { refreshViews(); });
 }
@@ -43,7 +53,16 @@ void CnuboDoc::setPathName(const QString& path)
 {
     path_ = QFileInfo(path).absoluteFilePath();
     pathIsBitmap_ = isBitmapFile(path_);
+    decodedPicture_ = false;
     setTitle(QFileInfo(path).fileName());
+}
+
+void CnuboDoc::pictureReplacedByDecoding()
+{
+    if (decodedPicture_)
+        return;
+    decodedPicture_ = true;
+    setTitle(title_ + QStringLiteral(" (decoded)"));
 }
 
 bool CnuboDoc::onNewDocument()
@@ -55,8 +74,8 @@ bool CnuboDoc::onNewDocument()
 
 bool CnuboDoc::onOpenDocument(const QString& path)
 {
-    if (!loadPicture(path, data_.image())) {
-        showError(kErrorCaption, kCannotOpenFile);
+    if (const Status loaded = loadPicture(path, data_.image()); !loaded) {
+        showError(kErrorCaption, kCannotOpenFile, QString::fromStdString(loaded.reason()));
         return false;
     }
     refreshViews();
@@ -65,8 +84,8 @@ bool CnuboDoc::onOpenDocument(const QString& path)
 
 bool CnuboDoc::onSaveDocument(const QString& path)
 {
-    if (!data_.image().saveBitmap(path.toStdString())) {
-        showError(kErrorCaption, kCannotSaveFile);
+    if (const Status saved = data_.image().writeBitmapFile(path.toStdString()); !saved) {
+        showError(kErrorCaption, kCannotSaveFile, QString::fromStdString(saved.reason()));
         return false;
     }
     return true;
@@ -74,15 +93,35 @@ bool CnuboDoc::onSaveDocument(const QString& path)
 
 void CnuboDoc::refreshViews()
 {
-    const RasterImage& picture = data_.image();
-    const int w = std::max(picture.width(), kMinViewWidth);
-    const int h = std::max(std::abs(picture.height()), kMinViewHeight);
     for (CnuboView* view : views_) {
+        view->pictureReplaced();
         view->update();
-        if (CChildFrame* frame = view->frame())
-            frame->fitClientArea(view, w, h);
+        view->fitFrame();
     }
     emit changed();
+}
+
+void CnuboDoc::recordEdit(const RegionState& before)
+{
+    RegionState after = captureRegions(data_);
+    const RegionEdit edit = classifyEdit(before, after);
+    if (edit != RegionEdit::None)
+        undoStack_->push(new RegionEditCommand(*this, before, std::move(after), QString::fromStdString(editName(edit))));
+    emit regionsEdited();
+}
+
+void CnuboDoc::restoreRegionState(const RegionState& state)
+{
+    restoreRegions(data_, state);
+    for (CnuboView* view : views_)
+        view->update();
+    emit regionsEdited();
+}
+
+void CnuboDoc::pictureReplacedByDecode()
+{
+    undoStack_->clear();
+    emit regionsEdited();
 }
 
 void CnuboDoc::addView(CnuboView* view)
@@ -111,7 +150,7 @@ bool CnuboDoc::saveAs(const QString& path)
 
 bool CnuboDoc::save()
 {
-    if (path_.isEmpty() || !pathIsBitmap_)
+    if (path_.isEmpty() || !pathIsBitmap_ || decodedPicture_)
         return saveWithDialog();
     return onSaveDocument(path_);
 }
@@ -119,7 +158,9 @@ bool CnuboDoc::save()
 bool CnuboDoc::saveWithDialog()
 {
     QString proposal = path_.isEmpty() ? title_ : path_;
-    if (!path_.isEmpty() && !pathIsBitmap_) {
+    if (!path_.isEmpty() && decodedPicture_) {
+        proposal = decodedPictureName(path_);
+    } else if (!path_.isEmpty() && !pathIsBitmap_) {
         const QFileInfo info(path_);
         proposal = info.path() + QStringLiteral("/") + info.completeBaseName() + QStringLiteral(".bmp");
     }
@@ -138,8 +179,11 @@ void CnuboDoc::editCoderSettings()
 {
     CCoderSettingsDialog dialog(messageBoxOwner());
     dialog.setStages(data_.waveletStages());
-    if (dialog.exec() == QDialog::Accepted)
+    dialog.setPredictiveSmallRegions(data_.smallRegionKind() == CoderKind::Predictive);
+    if (dialog.exec() == QDialog::Accepted) {
         data_.setWaveletStages(dialog.stages());
+        data_.setSmallRegionKind(dialog.predictiveSmallRegions() ? CoderKind::Predictive : CoderKind::Arithmetic);
+    }
 }
 
 bool CnuboDoc::commandState(int id, CommandState& state) const
@@ -169,6 +213,12 @@ bool CnuboDoc::commandState(int id, CommandState& state) const
     case cmd::DescriptionsBackground:
         state = {true, data_.opaqueLabels()};
         return true;
+    case cmd::EditUndo:
+        state = {undoStack_->canUndo(), std::nullopt};
+        return true;
+    case cmd::EditRedo:
+        state = {undoStack_->canRedo(), std::nullopt};
+        return true;
     default:
         return false;
     }
@@ -177,6 +227,16 @@ bool CnuboDoc::commandState(int id, CommandState& state) const
 bool CnuboDoc::onCommand(int id)
 {
     switch (id) {
+    case cmd::EditUndo:
+    case cmd::EditRedo:
+        // A drag in progress ends first, so that no band comes back on top of the restored regions.
+        for (CnuboView* view : views_)
+            view->abandonDrag();
+        if (id == cmd::EditUndo)
+            undoStack_->undo();
+        else
+            undoStack_->redo();
+        return true;
     case cmd::FileSave:
         save();
         return true;

@@ -2,10 +2,13 @@
 
 #include "document/document_data.h"
 #include "shell/command_target.h"
+#include "workbench/region_history.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
+
+class QUndoStack;
 
 namespace nubo {
 
@@ -47,13 +50,30 @@ public:
     void addView(CnuboView* view);
     void removeView(CnuboView* view);
 
+    // A decoding replaced the picture: it is no longer the file's. Until it is saved under a name, Save asks for
+    // one (suggesting a new name beside the file) and the title says "(decoded)".
+    void pictureReplacedByDecoding();
+    bool pictureIsFiles() const { return !decodedPicture_; }
+
     // Save As to a chosen file: writes, then takes the file as the document's own and lists it as recent.
     bool saveAs(const QString& path);
+
+    // The history of region edits; a decode that replaces the picture empties it.
+    QUndoStack* undoStack() const { return undoStack_; }
+    // Puts the edit made since `before` on the history (nothing when only the selection changed) and tells the
+    // region inspector.
+    void recordEdit(const RegionState& before);
+    // Undo and redo: puts a state back and repaints every view.
+    void restoreRegionState(const RegionState& state);
+    // The picture was replaced by a decode: its regions are new, the history ends.
+    void pictureReplacedByDecode();
 
     bool commandState(int id, CommandState& state) const override;
     bool onCommand(int id) override;
 
 signals:
+    // The regions or the background settings changed through an edit, an undo or a redo.
+    void regionsEdited();
     // The title, the description settings or the picture changed: frame titles and menus follow.
     void changed();
     void lastViewRemoved(nubo::CnuboDoc* document);
@@ -70,7 +90,10 @@ private:
     QString path_;
     // A picture read through Qt's readers is saved under a new bitmap name, never over its source.
     bool pathIsBitmap_ = false;
+    // The picture came from a decoding, not from the file at path_.
+    bool decodedPicture_ = false;
     QList<CnuboView*> views_;
+    QUndoStack* undoStack_;
 };
 
 } // namespace nubo

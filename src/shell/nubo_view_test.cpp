@@ -5,12 +5,10 @@
 #include "shell/nubo_app.h"
 #include "shell/nubo_doc.h"
 #include "shell/nubo_view.h"
-#include "shell/ratio_dialog.h"
 #include "shell/shell_test_support.h"
 #include "shell/view_renderer.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QStandardPaths>
 #include <QTest>
@@ -52,27 +50,10 @@ void record(QMenu* menu, MenuSeen& seen)
 
 } // namespace
 
-class ViewTest : public QObject {
+class ViewTest : public test::ViewTestCase {
     Q_OBJECT
 private:
-    std::unique_ptr<CnuboApp> app_;
-    CnuboView* view_ = nullptr;
-    CnuboDoc* doc_ = nullptr;
-
-    void open(int w, int h)
-    {
-        const QString path = test::writeBitmap(w, h, 0xFF, 0x0F, 0x55, QStringLiteral("view_%1x%2.bmp").arg(w).arg(h));
-        QVERIFY(!path.isEmpty());
-        app_ = std::make_unique<CnuboApp>();
-        QVERIFY(app_->initInstance({path}));
-        view_ = app_->documents()->activeView();
-        QVERIFY(view_);
-        doc_ = view_->document();
-        app_->mainFrame()->resize(900, 800);
-        QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
-    }
-
-    RegionSet& regions() { return doc_->data().regions(); }
+    void open(int w, int h) { openPicture(QStringLiteral("view"), w, h, kPicture, {900, 800}); }
 
     // Right-clicks at pos; records the popup that comes up, then chooses item (or closes the popup).
     MenuSeen rightClick(QPoint pos, const QString& item = QString())
@@ -93,35 +74,10 @@ private:
         return *seen;
     }
 
-    // Answers the next ratio dialog with text and OK; returns the prompt it showed.
-    static std::shared_ptr<QString> answerRatioDialog(const QString& text)
-    {
-        auto prompt = std::make_shared<QString>();
-        test::whenModal([prompt, text](QWidget* w) {
-            auto* dialog = qobject_cast<CRatioDialog*>(w);
-            if (!dialog) {
-                w->close();
-                return;
-            }
-            *prompt = dialog->promptText();
-            dialog->ratioField()->setText(text);
-            dialog->accept();
-        });
-        return prompt;
-    }
-
 private slots:
     void initTestCase() { test::isolateSettings(); }
 
-    void cleanup()
-    {
-        test::stopWaiting();
-        app_.reset();
-        view_ = nullptr;
-        doc_ = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-    }
+    void cleanup() { closePicture(); }
 
     // A 40 x 20 picture gets a 100 x 50 view; a 640 x 480 picture a view of exactly its size.
     void viewSizedToPicture()
@@ -206,6 +162,51 @@ private slots:
         QTRY_COMPARE(regions().count(), 0);
     }
 
+    // The Delete key deletes the selected region, as the menu's Delete does, and selects its successor; without a
+    // selection it does nothing.
+    void deleteKeyDeletesSelectedRegion()
+    {
+        open(200, 150);
+        test::drag(view_, {20, 20}, {60, 60});
+        test::drag(view_, {100, 20}, {150, 60});
+        QTest::mouseClick(view_, Qt::LeftButton, Qt::NoModifier, {40, 40}); // select the first
+        QCOMPARE(regions().selectedIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), view_);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        QCOMPARE(regions().count(), 1);
+        QCOMPARE(regions().at(0).left, 100);
+        QCOMPARE(regions().selectedIndex(), 0);
+        regions().deselect();
+        QTest::keyClick(view_, Qt::Key_Delete);
+        QCOMPARE(regions().count(), 1);
+    }
+
+    // Esc during a drag cancels it: a new band is discarded, a resized region stays as it was.
+    void escapeCancelsDrag()
+    {
+        open(200, 150);
+        QTest::mousePress(view_, Qt::LeftButton, Qt::NoModifier, {20, 20});
+        QTest::mouseMove(view_, {60, 50});
+        QMouseEvent move(QEvent::MouseMove, QPointF(80, 70), view_->mapToGlobal(QPointF(80, 70)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view_, &move);
+        QVERIFY(view_->editor().dragging());
+        QTest::keyClick(view_, Qt::Key_Escape);
+        QVERIFY(!view_->editor().dragging());
+        QTest::mouseRelease(view_, Qt::LeftButton, Qt::NoModifier, {80, 70});
+        QCOMPARE(regions().count(), 0);
+
+        test::drag(view_, {20, 20}, {100, 90});
+        QCOMPARE(regions().count(), 1);
+        QTest::mousePress(view_, Qt::LeftButton, Qt::NoModifier, {98, 88}); // the bottom-right handle
+        QVERIFY(view_->editor().dragging());
+        QCOMPARE(regions().count(), 0);
+        QTest::keyClick(view_, Qt::Key_Escape);
+        QTest::mouseRelease(view_, Qt::LeftButton, Qt::NoModifier, {140, 130});
+        QCOMPARE(regions().count(), 1);
+        QCOMPARE(regions().at(0).normalizedRect(), (PixelRect{20, 20, 100, 90}));
+    }
+
     // Choosing Arithmetic checks it and disables Set Ratio.
     void arithmeticDisablesSetRatio()
     {
@@ -219,12 +220,35 @@ private slots:
         QVERIFY(!seen.enabled[QStringLiteral("Set Ratio")]);
     }
 
+    // Wavelet (colour) checks it and keeps Set Ratio; the background's coder is the document's, Wavelet until the
+    // background menu chooses Wavelet (colour).
+    void colourWaveletKinds()
+    {
+        open(200, 150);
+        test::drag(view_, {20, 20}, {120, 100});
+        rightClick({70, 60}, QStringLiteral("Wavelet (colour)"));
+        QTRY_COMPARE(regions().at(0).coderKind, CoderKind::WaveletColour);
+        const MenuSeen seen = rightClick({70, 60});
+        QVERIFY(seen.checked[QStringLiteral("Wavelet (colour)")]);
+        QVERIFY(!seen.checked[QStringLiteral("Wavelet")]);
+        QVERIFY(seen.enabled[QStringLiteral("Set Ratio")]);
+
+        rightClick({10, 140}); // deselect
+        QCOMPARE(doc_->data().background().coderKind(), CoderKind::Wavelet);
+        const MenuSeen before = rightClick({150, 120}, QStringLiteral("Wavelet (colour)"));
+        QVERIFY(before.checked[QStringLiteral("Wavelet")]);
+        QTRY_COMPARE(doc_->data().background().coderKind(), CoderKind::WaveletColour);
+        const MenuSeen after = rightClick({150, 120});
+        QVERIFY(after.checked[QStringLiteral("Wavelet (colour)")]);
+        QVERIFY(!after.checked[QStringLiteral("Wavelet")]);
+    }
+
     // Set Ratio opens the ratio dialog with the region's own prompt and stores the value.
     void setRatioThroughDialog()
     {
         open(200, 150);
         test::drag(view_, {20, 20}, {120, 100});
-        const auto prompt = answerRatioDialog(QStringLiteral("250"));
+        const auto prompt = test::answerRatioDialog(QStringLiteral("250"));
         rightClick({70, 60}, QStringLiteral("Set Ratio"));
         QTRY_COMPARE(regions().at(0).ratio, 250);
         QCOMPARE(*prompt, QStringLiteral("Insert Ratio for this ROI:"));
@@ -235,10 +259,11 @@ private slots:
     void backgroundMenu()
     {
         open(200, 150);
-        const auto prompt = answerRatioDialog(QStringLiteral("40"));
+        const auto prompt = test::answerRatioDialog(QStringLiteral("40"));
         const MenuSeen seen = rightClick({150, 120}, QStringLiteral("Set Background Ratio"));
         QCOMPARE(seen.name, QStringLiteral("BGPOPUP"));
-        QCOMPARE(seen.items, QStringList{QStringLiteral("Set Background Ratio")});
+        QCOMPARE(seen.items, (QStringList{QStringLiteral("Set Background Ratio"),
+                                          QStringLiteral("Background Codec Type")}));
         QTRY_COMPARE(doc_->data().background().ratio(), 40);
         QCOMPARE(*prompt, QStringLiteral("Insert Ratio for Background:"));
         QCOMPARE(doc_->data().descriptionMode(), DescriptionMode::Short);

@@ -51,35 +51,29 @@ bool isBitmapFile(const QString& path)
     return file.read(2) == "BM";
 }
 
-bool loadPicture(const QString& path, RasterImage& image, std::string* reason)
+Status loadPicture(const QString& path, RasterImage& image)
 {
     if (isBitmapFile(path))
-        return image.loadBitmap(path.toStdString(), reason);
+        return image.readBitmapFile(path.toStdString());
 
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format().toLower();
     if (!readableByQt(format)) {
         image.clear();
-        if (reason)
-            *reason = QFile::exists(path) ? "not a picture nubo reads" : "cannot open the file";
-        return false;
+        return failure(QFile::exists(path) ? "not a picture nubo reads" : "cannot open the file");
     }
     const QSize size = reader.size();
     if (size.isValid() && !imageSizeAllowed(size.width(), size.height())) {
         image.clear();
-        if (reason)
-            *reason = "picture larger than nubo accepts";
-        return false;
+        return failure("picture larger than nubo accepts");
     }
     const QImage picture = reader.read();
     if (picture.isNull() || !fromQImage(picture, image)) {
         image.clear();
-        if (reason)
-            *reason = reader.errorString().toStdString();
-        return false;
+        return failure(reader.errorString().toStdString());
     }
-    return true;
+    return {};
 }
 
 } // namespace nubo

@@ -41,8 +41,10 @@ void RecentFileList::add(const QString& path)
 
 void RecentFileList::remove(const QString& path)
 {
-    paths_.removeAll(canonical(path));
-    paths_.removeAll(path);
+    // A copy: the caller may pass one of the list's own entries, which the first removal would shift under it.
+    const QString gone = path;
+    paths_.removeAll(canonical(gone));
+    paths_.removeAll(gone);
     save();
 }
 

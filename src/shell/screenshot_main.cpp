@@ -1,9 +1,11 @@
 // Makes the README screenshot without a display: the main window with a sample picture and three labelled
-// regions (one lossless, one selected), drawn with the same mouse events a user gives.
+// regions (one lossless, one selected), drawn with the same mouse events a user gives. With a third file name it
+// also writes the desktop guide's zoom picture: the same window zoomed in twice (300 %) onto the selected face.
 //
-//   nubo_screenshot OUTPUT.png PICTURE.bmp
+//   nubo_screenshot OUTPUT.png PICTURE.bmp [ZOOM.png]
 
 #include "shell/child_frame.h"
+#include "shell/command_ids.h"
 #include "shell/document_manager.h"
 #include "shell/main_frame.h"
 #include "shell/nubo_app.h"
@@ -14,6 +16,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -41,8 +45,8 @@ int main(int argc, char* argv[])
     // The user's settings (recent files) stay untouched.
     QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: nubo_screenshot OUTPUT.png PICTURE\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: nubo_screenshot OUTPUT.png PICTURE [ZOOM.png]\n");
         return 2;
     }
     nubo::CnuboApp app;
@@ -75,9 +79,28 @@ int main(int argc, char* argv[])
         child->move(8, 8);
     frame->resize(560, 660);
     QApplication::processEvents();
-    frame->setMessage(QStringLiteral("X: 230  Y: 125    R: 214  G: 196  B: 182"));
+    // The pointer over the face's middle: the status bar shows that pixel's coordinates and colour.
+    mouse(view, QEvent::MouseMove, {230, 125}, Qt::NoButton, Qt::NoButton);
     QApplication::processEvents();
     if (!frame->grab().save(QString::fromLocal8Bit(argv[1])))
         return 1;
-    return 0;
+    if (argc == 3)
+        return 0;
+
+    // Zoomed in with the menu command, scrolled so that the face is centred, the pointer again over its middle: the
+    // status bar shows the same pixel, and the zoom.
+    frame->dispatch(nubo::cmd::ZoomIn);
+    frame->dispatch(nubo::cmd::ZoomIn);
+    QApplication::processEvents();
+    auto* child = qobject_cast<nubo::CChildFrame*>(view->frame());
+    if (!child || view->zoom() != nubo::Zoom{3, 1})
+        return 1;
+    const QPoint centre(view->zoom().pixelCentre(230), view->zoom().pixelCentre(125));
+    const QSize shown = child->scrollArea()->viewport()->size();
+    child->scrollArea()->horizontalScrollBar()->setValue(centre.x() - shown.width() / 2);
+    child->scrollArea()->verticalScrollBar()->setValue(centre.y() - shown.height() / 2);
+    QApplication::processEvents();
+    mouse(view, QEvent::MouseMove, centre, Qt::NoButton, Qt::NoButton);
+    QApplication::processEvents();
+    return frame->grab().save(QString::fromLocal8Bit(argv[3])) ? 0 : 1;
 }

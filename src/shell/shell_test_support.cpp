@@ -1,7 +1,14 @@
 #include "shell/shell_test_support.h"
 
+#include "shell/document_manager.h"
+#include "shell/main_frame.h"
+#include "shell/nubo_doc.h"
+#include "shell/nubo_view.h"
+#include "shell/ratio_dialog.h"
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
@@ -11,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace nubo::test {
@@ -24,21 +32,25 @@ std::shared_ptr<bool>& currentStop()
     return stop;
 }
 
-// Looks for the widget every 10 ms until it is found, the tries run out or the caller stops waiting.
-void poll(const std::function<QWidget*()>& find, std::function<void(QWidget*)> handler, int triesLeft,
+// Looks for the widget every 10 ms until it is found, the deadline passes or the caller stops waiting. The limit is
+// one of time, not of tries, and a generous one: under a sanitizer on a loaded machine a command can take seconds
+// before its window comes up.
+void poll(const std::function<QWidget*()>& find, std::function<void(QWidget*)> handler, QDeadlineTimer deadline,
           std::shared_ptr<bool> stopped = currentStop())
 {
-    QTimer::singleShot(10, [find, handler = std::move(handler), triesLeft, stopped]() mutable {
+    QTimer::singleShot(10, [find, handler = std::move(handler), deadline, stopped]() mutable {
         if (*stopped)
             return;
         if (QWidget* w = find(); w && w->isVisible()) {
             handler(w);
             return;
         }
-        if (triesLeft > 0)
-            poll(find, std::move(handler), triesLeft - 1, stopped);
+        if (!deadline.hasExpired())
+            poll(find, std::move(handler), deadline, stopped);
     });
 }
+
+constexpr int kWindowWaitMs = 60000;
 
 } // namespace
 
@@ -48,15 +60,25 @@ void stopWaiting()
     currentStop() = std::make_shared<bool>(false);
 }
 
+bool showActive(QWidget* window)
+{
+    window->show();
+    if (!QTest::qWaitForWindowActive(window, kWindowWaitMs))
+        return false;
+    QCoreApplication::sendPostedEvents();
+    return true;
+}
+
 void whenModal(std::function<void(QWidget*)> handler)
 {
-    poll([] { return QApplication::activeModalWidget(); }, std::move(handler), 500);
+    poll([] { return QApplication::activeModalWidget(); }, std::move(handler), QDeadlineTimer(kWindowWaitMs));
 }
 
 void whenPopup(std::function<void(QMenu*)> handler)
 {
     poll([] { return QApplication::activePopupWidget(); },
-         [handler = std::move(handler)](QWidget* w) { handler(qobject_cast<QMenu*>(w)); }, 500);
+         [handler = std::move(handler)](QWidget* w) { handler(qobject_cast<QMenu*>(w)); },
+         QDeadlineTimer(kWindowWaitMs));
 }
 
 QString clickAndCatchMessage(QAbstractButton* button)
@@ -74,7 +96,7 @@ QString clickAndCatchMessage(QAbstractButton* button)
                 *text = box->text();
             w->close();
         },
-        50, stopped);
+        QDeadlineTimer(kWindowWaitMs), stopped);
     QTest::mouseClick(button, Qt::LeftButton);
     // A message box comes up inside the click; once the click has returned there is nothing left to wait for.
     *stopped = true;
@@ -111,6 +133,51 @@ void chooseMenuItem(QMenu* menu, const QString& text)
     menu->close();
 }
 
+std::shared_ptr<QString> answerRatioDialog(const QString& text)
+{
+    auto prompt = std::make_shared<QString>();
+    whenModal([prompt, text](QWidget* w) {
+        auto* dialog = qobject_cast<CRatioDialog*>(w);
+        if (!dialog) {
+            w->close();
+            return;
+        }
+        *prompt = dialog->promptText();
+        dialog->ratioField()->setText(text);
+        dialog->accept();
+    });
+    return prompt;
+}
+
+void ViewTestCase::openPicture(const QString& name, int w, int h, QRgb colour, QSize frameSize)
+{
+    const QString path = writeBitmap(w, h, static_cast<std::uint8_t>(qRed(colour)),
+                                     static_cast<std::uint8_t>(qGreen(colour)), static_cast<std::uint8_t>(qBlue(colour)),
+                                     QStringLiteral("%1_%2x%3.bmp").arg(name).arg(w).arg(h));
+    QVERIFY(!path.isEmpty());
+    app_ = std::make_unique<CnuboApp>();
+    QVERIFY(app_->initInstance({path}));
+    view_ = app_->documents()->activeView();
+    QVERIFY(view_);
+    doc_ = view_->document();
+    app_->mainFrame()->resize(frameSize);
+    QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
+}
+
+void ViewTestCase::closePicture()
+{
+    stopWaiting();
+    app_.reset();
+    view_ = nullptr;
+    doc_ = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        w->close();
+}
+
+CMainFrame* ViewTestCase::frame() const { return app_->mainFrame(); }
+
+RegionSet& ViewTestCase::regions() const { return doc_->data().regions(); }
+
 void isolateSettings()
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -134,6 +201,12 @@ QString writeBitmap(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b
         image.data()[i + 2] = r;
     }
     const QString path = QDir(scratchDir()).filePath(name);
+    return image.saveBitmap(path.toStdString()) ? path : QString();
+}
+
+QString writePicture(const RasterImage& image, const QString& name)
+{
+    const QString path = QDir(test::scratchDir()).filePath(name);
     return image.saveBitmap(path.toStdString()) ? path : QString();
 }
 

@@ -1,7 +1,7 @@
 #include "shell/view_renderer.h"
 
-#include "shell/overlay_canvas.h"
-#include "shell/view_overlay.h"
+#include "editor/overlay_canvas.h"
+#include "editor/view_overlay.h"
 
 #include <QFontMetrics>
 #include <QPainter>

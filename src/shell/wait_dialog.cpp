@@ -1,5 +1,7 @@
 #include "shell/wait_dialog.h"
 
+#include "commands/wait_animation.h"
+
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -11,8 +13,6 @@ namespace nubo {
 
 namespace {
 
-constexpr int kAnimationPeriodMs = 400;
-constexpr int kAnimationSteps = 10;
 
 // The dialog's layout in dialog units: 126 x 24, the message at (7, 7) 91 x 8, the bar at (98, 7) 14 x 10. A
 // horizontal unit is a quarter of the font's average character width, a vertical one an eighth of its height.
@@ -33,7 +33,7 @@ WaitDialog::WaitDialog(QWidget* parent)
     message_->setObjectName(QStringLiteral("message"));
     animation_->setObjectName(QStringLiteral("animation"));
     animation_->setText(QStringLiteral(" "));
-    timer_->setInterval(kAnimationPeriodMs);
+    timer_->setInterval(kWaitAnimationPeriodMs);
     connect(timer_, &QTimer::timeout, this, &WaitDialog::advanceAnimation);
 
     layOut();
@@ -63,31 +63,11 @@ QString WaitDialog::message() const { return message_->text(); }
 
 QString WaitDialog::animationText() const { return animation_->text(); }
 
-QString WaitDialog::animationFrame(int step)
-{
-    switch (step) {
-    case 0:
-    case 8:
-        return QStringLiteral("|");
-    case 1:
-    case 7:
-        return QStringLiteral("||");
-    case 2:
-    case 6:
-        return QStringLiteral("|||");
-    case 3:
-    case 5:
-        return QStringLiteral("||||");
-    case 4:
-        return QStringLiteral("|||||");
-    default:
-        return QStringLiteral(" ");
-    }
-}
+QString WaitDialog::animationFrame(int step) { return QString::fromLatin1(waitAnimationFrame(step)); }
 
 void WaitDialog::advanceAnimation()
 {
-    step_ = (step_ + 1) % kAnimationSteps;
+    step_ = (step_ + 1) % kWaitAnimationSteps;
     animation_->setText(animationFrame(step_));
 }
 

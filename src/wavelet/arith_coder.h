@@ -30,6 +30,7 @@ public:
 
 private:
     void outputBit(int bit);
+    [[noreturn]] static void refuse(std::int32_t count, std::int32_t cumulative, std::int32_t total);
 
     std::int32_t low_ = 0;
     std::int32_t high_ = 65535;
@@ -59,6 +60,41 @@ private:
     BitInput& input_;
     const Reciprocal* reciprocals_;
 };
+
+// Kept in the header, as the decoder's step below: the quantiser codes every symbol through it.
+inline void ArithEncoder::outputBit(int bit)
+{
+    output_.putBit(bit);
+    for (; pendingBits_ > 0; --pendingBits_)
+        output_.putBit(1 - bit);
+}
+
+inline void ArithEncoder::encode(std::int32_t count, std::int32_t cumulative, std::int32_t total)
+{
+    if (count <= 0 || cumulative < 0 || total <= 0 || total > kMaxCodedTotal || cumulative > total - count)
+        [[unlikely]] refuse(count, cumulative, total);
+    const Reciprocal& divisor = reciprocals_[total];
+    const std::int32_t range = high_ - low_ + 1;
+    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
+    low_ = low_ + divideExactly(range * cumulative, divisor);
+    for (;;) {
+        if (high_ < kArithHalf) {
+            outputBit(0);
+        } else if (low_ >= kArithHalf) {
+            outputBit(1);
+            low_ -= kArithHalf;
+            high_ -= kArithHalf;
+        } else if (low_ >= kArithQuarter && high_ < kArithThreeQuarters) {
+            ++pendingBits_;
+            low_ -= kArithQuarter;
+            high_ -= kArithQuarter;
+        } else {
+            break;
+        }
+        low_ = 2 * low_;
+        high_ = 2 * high_ + 1;
+    }
+}
 
 // Kept in the header: the quantiser decodes every symbol through it.
 template <bool Inline>

@@ -1,7 +1,7 @@
 #include "wavelet/frequency_model.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include "common/check.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -10,10 +10,7 @@ namespace nubo {
 
 FrequencyModel::FrequencyModel(int symbolCount, int maxTotal) : maxTotal_(maxTotal), symbolCount_(symbolCount)
 {
-    if (symbolCount < 1) {
-        std::fputs("FrequencyModel: a model needs at least one symbol\n", stderr);
-        std::abort();
-    }
+    NUBO_CHECK(symbolCount >= 1, "a frequency model needs at least one symbol");
     if (isInline())
         std::fill(std::begin(storage_.inlined), std::end(storage_.inlined), 0);
     else

@@ -45,6 +45,33 @@ public:
     // compile time: the same walks and results without the storage and size tests.
     int findInline(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
     void updateInline(int symbol);
+    std::int32_t countInline(int symbol) const
+    {
+        const std::int32_t* const d = storage_.inlined;
+        return d[d[2 * kInlineSymbols + symbol]];
+    }
+    std::int32_t cumulativeInline(int symbol) const { return cumulativeIn(storage_.inlined, kInlineSymbols, symbol); }
+    // count, cumulative and update for a model of exactly N symbols, N at most kInlineSymbols (the caller knows):
+    // the same walks on the inline storage with the size fixed at compile time.
+    template <int N>
+    std::int32_t countOf(int symbol) const
+    {
+        static_assert(N >= 1 && N <= kInlineSymbols, "a model kept inline");
+        const std::int32_t* const d = storage_.inlined;
+        return d[d[2 * N + symbol]];
+    }
+    template <int N>
+    std::int32_t cumulativeOf(int symbol) const
+    {
+        static_assert(N >= 1 && N <= kInlineSymbols, "a model kept inline");
+        return cumulativeIn(storage_.inlined, N, symbol);
+    }
+    template <int N>
+    void updateOf(int symbol)
+    {
+        static_assert(N >= 1 && N <= kInlineSymbols, "a model kept inline");
+        updateIn(storage_.inlined, N, symbol);
+    }
 
     std::int32_t total() const { return total_; }
     std::int32_t maxTotal() const { return maxTotal_; }
@@ -68,6 +95,7 @@ private:
     std::int32_t* symbols() { return data() + 3 * symbolCount_; }
     const std::int32_t* symbols() const { return data() + 3 * symbolCount_; }
     void updateIn(std::int32_t* count, int n, int symbol);
+    static std::int32_t cumulativeIn(const std::int32_t* count, int n, int symbol);
     static int findIn(const std::int32_t* count, int n, std::int32_t target, std::int32_t& cumulativeCount,
                       std::int32_t& symbolCountHere);
     void copyFrom(const FrequencyModel& other);
@@ -98,9 +126,34 @@ inline void FrequencyModel::update(int symbol)
     updateIn(counts(), symbolCount_, symbol);
 }
 
+// updateIn written out for three positions: the binary search for the first position of the symbol's count can
+// only end at 0 or 1, and position 1 is the tree's only left child.
 inline void FrequencyModel::updateInline(int symbol)
 {
-    updateIn(storage_.inlined, kInlineSymbols, symbol);
+    static_assert(kInlineSymbols == 3, "the promotion below is written for three positions");
+    std::int32_t* const count = storage_.inlined;
+    std::int32_t* const left = count + 3;
+    std::int32_t* const position = left + 3;
+    std::int32_t* const symbolAtPosition = position + 3;
+    int i = position[symbol];
+    const std::int32_t c = count[i];
+    if (i > 0 && count[i - 1] <= c) {
+        const int j = count[0] == c ? 0 : 1;
+        const int displaced = symbolAtPosition[j];
+        symbolAtPosition[j] = symbol;
+        symbolAtPosition[i] = displaced;
+        position[symbol] = j;
+        position[displaced] = i;
+        i = j;
+    }
+    count[i] = c + 1;
+    ++total_;
+    if (i == 1)
+        ++left[0];
+    if (total_ >= maxTotal_) {
+        halve();
+        rebuildLeftSums();
+    }
 }
 
 // The update on the given storage of n symbols; n is a constant where the caller knows the size.
@@ -149,9 +202,13 @@ inline void FrequencyModel::updateIn(std::int32_t* const count, const int n, int
 
 inline std::int32_t FrequencyModel::cumulative(int symbol) const
 {
-    const std::int32_t* const count = counts();
-    const std::int32_t* const left = count + symbolCount_;
-    int k = left[symbolCount_ + symbol];
+    return cumulativeIn(counts(), symbolCount_, symbol);
+}
+
+inline std::int32_t FrequencyModel::cumulativeIn(const std::int32_t* const count, const int n, int symbol)
+{
+    const std::int32_t* const left = count + n;
+    int k = left[n + symbol];
     std::int32_t sum = left[k];
     while (k != 0) {
         const int parent = (k - 1) / 2;

@@ -1,7 +1,7 @@
 #include "wavelet/layered_symbol_coder.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include "common/check.h"
+#include "common/diagnostics.h"
 
 namespace nubo {
 
@@ -14,17 +14,16 @@ static_assert(kSymbols == FrequencyModel::kInlineSymbols, "read() uses the model
 
 void LayeredSymbolCoder::misuse(const char* what, int v, int layer, int context)
 {
-    std::fprintf(stderr, "LayeredSymbolCoder: %s (value %d, layer %d, context %d)\n", what, v, layer, context);
-    std::abort();
+    checkFailed(__FILE__, __LINE__, "LayeredSymbolCoder",
+                formatText("%s (value %d, layer %d, context %d)", what, v, layer, context));
 }
 
 LayeredSymbolCoder::LayeredSymbolCoder(int layerCount, bool signedContexts, int maxTotal)
-    : maxTotal_(maxTotal), signedContexts_(signedContexts), layerCount_(layerCount)
+    : maxTotal_(maxTotal), signedContexts_(signedContexts), layerCount_(layerCount),
+      totalsInTable_(maxTotal <= kCostTableTotals)
 {
-    if (layerCount < 0 || layerCount > kMaxLayers) {
-        std::fprintf(stderr, "LayeredSymbolCoder: %d layers is outside 0..%d\n", layerCount, kMaxLayers);
-        std::abort();
-    }
+    NUBO_CHECK(layerCount >= 0 && layerCount <= kMaxLayers,
+               formatText("%d layers is outside 0..%d", layerCount, kMaxLayers));
     int contexts = signedContexts ? 3 : 2;
     int models = 0;
     for (int layer = 0; layer < layerCount; ++layer) {

@@ -35,6 +35,32 @@ public:
     int layerCount() const { return layerCount_; }
     int contextCount(int layer) const { return layers_[static_cast<std::size_t>(layer)].contextCount; }
 
+    // The models of one layer, looked up once by a walk that prices many of its symbols.
+    class LayerModels {
+    public:
+        LayerModels() = default;
+
+    private:
+        friend class LayeredSymbolCoder;
+        FrequencyModel* models = nullptr; // the layer's model index 0
+        int offset = 0;
+        unsigned contexts = 0;
+        int layer = 0;
+        const float* costs = nullptr; // the cost table, for pricing
+    };
+    // A layer outside the coder is a caller's error and ends the process.
+    LayerModels layerModels(int layer);
+    // As layerModels, with the cost table that priceAndUpdate reads (built on first use; decoding never needs it).
+    LayerModels pricingModels(int layer);
+    // write(nullptr, v, 1, layer, context) on the layer's models: the same bits and the same update.
+    float priceAndUpdate(const LayerModels& layer, int v, int context);
+    // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update.
+    void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context);
+    // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
+    int readFrom(const LayerModels& layer, DecoderStream& stream, int context);
+    // Whether layerModels(layer) may be asked (a damaged stream can ask for a layer the coder lacks).
+    bool hasLayer(int layer) const { return static_cast<unsigned>(layer) < static_cast<unsigned>(layerCount_); }
+
 private:
     struct Layer {
         int contextCount;
@@ -62,6 +88,9 @@ private:
     std::vector<Layer> layers_;
     std::vector<FrequencyModel> models_; // all layers in one block, layer by layer
     const float* costTable_ = nullptr;
+    // maxTotal <= kCostTableTotals: every model total stays below the table's end (a model halves when its total
+    // reaches maxTotal, and a total of at most 4 when maxTotal is tiny), so pricing reads the table unchecked.
+    bool totalsInTable_;
 };
 
 // Kept in the header so that a quantiser holding this (final) class prices its symbols without a call.
@@ -72,8 +101,9 @@ inline float LayeredSymbolCoder::write(EncoderStream* stream, int v, int update,
         misuse("context outside the coder", v, layer, context);
     if (v < -1 || v > 1)
         misuse("value outside -1..+1", v, layer, context);
+    // Every model here has three symbols, the inline size.
     const int symbol = v + 1;
-    const std::int32_t count = m->count(symbol);
+    const std::int32_t count = m->countInline(symbol);
     const std::int32_t total = m->total();
     // The table is fetched at the first priced symbol: building it takes a log per entry, which a decoder, never
     // pricing, should not pay for.
@@ -83,16 +113,87 @@ inline float LayeredSymbolCoder::write(EncoderStream* stream, int v, int update,
     if (stream != nullptr) {
         if (count == 0)
             misuse("value has no interval in its model", v, layer, context);
-        stream->arith.encode(count, m->cumulative(symbol), total);
+        stream->arith.encode(count, m->cumulativeInline(symbol), total);
     }
     if (update)
-        m->update(symbol);
+        m->updateInline(symbol);
+    return bits;
+}
+
+inline LayeredSymbolCoder::LayerModels LayeredSymbolCoder::layerModels(int layer)
+{
+    if (static_cast<unsigned>(layer) >= static_cast<unsigned>(layerCount_))
+        misuse("layer outside the coder", 0, layer, 0);
+    const Layer& l = layers_[static_cast<std::size_t>(layer)];
+    LayerModels models;
+    models.models = &models_[static_cast<std::size_t>(l.firstModel)];
+    models.offset = l.contextOffset;
+    models.contexts = static_cast<unsigned>(l.contextCount);
+    models.layer = layer;
+    return models;
+}
+
+inline LayeredSymbolCoder::LayerModels LayeredSymbolCoder::pricingModels(int layer)
+{
+    LayerModels models = layerModels(layer);
+    if (costTable_ == nullptr)
+        costTable_ = symbolCostTable();
+    models.costs = costTable_;
+    return models;
+}
+
+inline float LayeredSymbolCoder::priceAndUpdate(const LayerModels& layer, int v, int context)
+{
+    const unsigned index = static_cast<unsigned>(context + layer.offset);
+    if (index >= layer.contexts)
+        misuse("context outside the coder", v, layer.layer, context);
+    if (v < -1 || v > 1)
+        misuse("value outside -1..+1", v, layer.layer, context);
+    FrequencyModel& m = layer.models[index];
+    const int symbol = v + 1;
+    const std::int32_t count = m.countInline(symbol);
+    const std::int32_t total = m.total();
+    // With totals held below the table's end every (count, total) is in the table; symbolCost tests that itself.
+    const float bits
+        = totalsInTable_ ? layer.costs[total * (total + 1) / 2 + count] : symbolCost(layer.costs, count, total);
+    m.updateInline(symbol);
     return bits;
 }
 
 inline float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
 {
     return write(nullptr, v, update, layer, context);
+}
+
+inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+{
+    const unsigned index = static_cast<unsigned>(context + layer.offset);
+    if (index >= layer.contexts)
+        misuse("context outside the coder", v, layer.layer, context);
+    if (v < -1 || v > 1)
+        misuse("value outside -1..+1", v, layer.layer, context);
+    FrequencyModel& m = layer.models[index];
+    const int symbol = v + 1;
+    const std::int32_t count = m.countInline(symbol);
+    if (count == 0)
+        misuse("value has no interval in its model", v, layer.layer, context);
+    stream.arith.encode(count, m.cumulativeInline(symbol), m.total());
+    m.updateInline(symbol);
+}
+
+inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream& stream, int context)
+{
+    const unsigned index = static_cast<unsigned>(context + layer.offset);
+    if (index >= layer.contexts) {
+        stream.bits.fail("corrupt stream: symbol context outside its layer");
+        return 0;
+    }
+    FrequencyModel& m = layer.models[index];
+    const int symbol = stream.arithDecoder().decodeInline(m);
+    if (stream.bits.failed())
+        return 0;
+    m.updateInline(symbol);
+    return symbol - 1;
 }
 
 // Kept in the header for the same reason: the decoding quantiser reads every symbol through it.

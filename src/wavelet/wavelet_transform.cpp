@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace nubo {
 
@@ -25,16 +26,31 @@ WaveletTransform::WaveletTransform(const Wavelet& wavelet, const FloatImage& sou
     }
 }
 
+WaveletTransform::WaveletTransform(const Wavelet& wavelet, FloatImage&& source, int steps, int symmetric,
+                                   DiagnosticSink& diagnostics)
+    : wavelet_(&wavelet), symmetric_(symmetric)
+{
+    FloatImage plane = std::move(source);
+    source = FloatImage();
+    const bool sourceWhole = plane.width >= 0 && plane.height >= 0
+        && plane.data.size() == static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height);
+    if (!sourceWhole || !buildBandTable(plane.width, plane.height, steps))
+        return;
+    wavelet.transform2d(plane.data.data(), plane.data.data(), width_, height_, steps_, symmetric_, diagnostics);
+    splitIntoBands(plane.data.data());
+}
+
 WaveletTransform::WaveletTransform(const Wavelet& wavelet, int width, int height, int steps, int symmetric)
     : wavelet_(&wavelet), symmetric_(symmetric)
 {
     buildBandTable(width, height, steps);
 }
 
-bool WaveletTransform::buildBandTable(int width, int height, int steps)
+std::vector<SubbandRect> subbandLayout(int width, int height, int steps)
 {
+    std::vector<SubbandRect> bands;
     if (steps < kMinStages || steps > kMaxStages || !imageSizeAllowed(width, height))
-        return false;
+        return bands;
 
     // Level sizes: the low-pass half of an odd length keeps the extra sample.
     std::vector<int> widths{width};
@@ -44,20 +60,31 @@ bool WaveletTransform::buildBandTable(int width, int height, int steps)
         heights.push_back((heights.back() + 1) / 2);
     }
 
-    std::vector<Subband> bands;
     bands.reserve(static_cast<std::size_t>(3 * steps + 1));
     const auto last = static_cast<std::size_t>(steps);
-    bands.push_back({0, 0, widths[last], heights[last], 0});
+    bands.push_back({0, 0, widths[last], heights[last]});
     for (int k = steps; k >= 1; --k) {
         const auto level = static_cast<std::size_t>(k);
         const int lowWidth = widths[level];
         const int lowHeight = heights[level];
         const int highWidth = widths[level - 1] - lowWidth;
         const int highHeight = heights[level - 1] - lowHeight;
-        bands.push_back({lowWidth, 0, highWidth, lowHeight, 0});
-        bands.push_back({0, lowHeight, lowWidth, highHeight, 0});
-        bands.push_back({lowWidth, lowHeight, highWidth, highHeight, 0});
+        bands.push_back({lowWidth, 0, highWidth, lowHeight});
+        bands.push_back({0, lowHeight, lowWidth, highHeight});
+        bands.push_back({lowWidth, lowHeight, highWidth, highHeight});
     }
+    return bands;
+}
+
+bool WaveletTransform::buildBandTable(int width, int height, int steps)
+{
+    const std::vector<SubbandRect> layout = subbandLayout(width, height, steps);
+    if (layout.empty())
+        return false;
+    std::vector<Subband> bands;
+    bands.reserve(layout.size());
+    for (const SubbandRect& rect : layout)
+        bands.push_back({rect.x, rect.y, rect.width, rect.height, 0});
     std::size_t offset = 0;
     for (Subband& band : bands) {
         band.offset = offset;

@@ -15,12 +15,29 @@ namespace nubo {
 // (W_{k-1} - W_k) x (H_{k-1} - H_k), where W_0 = width and W_k = (W_{k-1} + 1) / 2 (likewise H). Each band is
 // row-major with its own width as row length. A band may hold no coefficients (a side of 1 at some level).
 //
+// Where one subband sits in the transformed plane.
+struct SubbandRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The 3 * steps + 1 subbands of a width x height plane in the order and places WaveletTransform keeps them; empty
+// for steps outside kMinStages ... kMaxStages or a size outside the picture limits. A decoder that pastes each
+// decoded band into the plane and inverts it in place needs no second plane.
+std::vector<SubbandRect> subbandLayout(int width, int height, int steps);
+
 // The Wavelet is referenced, not owned, and must outlive the transform.
 class WaveletTransform {
 public:
     // Transforms the source plane (left unchanged); `symmetric` is the extension flag (-1: the wavelet's own).
     // Transform diagnostics go to `diagnostics`.
     WaveletTransform(const Wavelet& wavelet, const FloatImage& source, int steps, int symmetric,
+                     DiagnosticSink& diagnostics = standardOutputSink());
+    // As above, transforming in the source's own memory and freeing it (the source is left empty): a caller done
+    // with its plane holds one plane less while the bands are filled.
+    WaveletTransform(const Wavelet& wavelet, FloatImage&& source, int steps, int symmetric,
                      DiagnosticSink& diagnostics = standardOutputSink());
     // All coefficients 0, for a decoder to fill band by band.
     WaveletTransform(const Wavelet& wavelet, int width, int height, int steps, int symmetric);

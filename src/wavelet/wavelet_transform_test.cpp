@@ -1,6 +1,7 @@
 #include "wavelet/wavelet_transform.h"
 
 #include "common/limits.h"
+#include "test_support/test_support.h"
 #include "wavelet/wavelet_test_reference.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nubo {
@@ -22,19 +24,19 @@ FloatImage testImage(int width, int height, std::uint32_t seed)
     return FloatImage(plane.data(), width, height);
 }
 
-// FNV-1a over the coefficients' bit patterns, band after band.
+// The fingerprint of the coefficients' bit patterns, band after band, each pattern low byte first.
 std::uint64_t checksum(const float* values, std::size_t count)
 {
-    std::uint64_t hash = 14695981039346656037ull;
+    std::string bytes;
+    bytes.reserve(count * 4);
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t pattern = reference::bits(values[i]);
         for (int byte = 0; byte < 4; ++byte) {
-            hash ^= pattern & 0xffu;
-            hash *= 1099511628211ull;
+            bytes.push_back(static_cast<char>(pattern & 0xffu));
             pattern >>= 8;
         }
     }
-    return hash;
+    return test::fingerprint(bytes);
 }
 
 double largestError(const FloatImage& expected, const FloatImage& actual)
@@ -109,6 +111,58 @@ TEST(WaveletTransformBands, BandsCopyTheirRegions)
                           reference::bits(plane[static_cast<std::size_t>((y[b] + r) * 37 + x[b] + c)]))
                     << "band " << b << " row " << r << " column " << c;
     }
+}
+
+// The layout a decoder pastes into is the transform's own: the same band sizes in the same order, tiling the plane
+// exactly once, with the places the worked example gives; refused sizes and step counts give no layout.
+TEST(WaveletTransformBands, LayoutTilesThePlaneLikeTheTransform)
+{
+    const Wavelet wavelet(cdf97());
+    const std::vector<SubbandRect> example = subbandLayout(37, 21, 3);
+    const int x[] = {0, 5, 0, 5, 10, 0, 10, 19, 0, 19};
+    const int y[] = {0, 0, 3, 3, 0, 6, 6, 0, 11, 11};
+    ASSERT_EQ(example.size(), 10u);
+    for (std::size_t b = 0; b < example.size(); ++b) {
+        EXPECT_EQ(example[b].x, x[b]) << "band " << b;
+        EXPECT_EQ(example[b].y, y[b]) << "band " << b;
+    }
+    for (const auto& size : {std::pair{1, 1}, std::pair{1, 9}, std::pair{37, 21}, std::pair{64, 48}}) {
+        for (const int steps : {1, 3, 5}) {
+            const WaveletTransform transform(wavelet, size.first, size.second, steps, -1);
+            const std::vector<SubbandRect> layout = subbandLayout(size.first, size.second, steps);
+            ASSERT_EQ(static_cast<int>(layout.size()), transform.subbandCount());
+            std::vector<int> covered(static_cast<std::size_t>(size.first * size.second), 0);
+            for (std::size_t b = 0; b < layout.size(); ++b) {
+                EXPECT_EQ(layout[b].width, transform.subbandWidth(static_cast<int>(b)));
+                EXPECT_EQ(layout[b].height, transform.subbandHeight(static_cast<int>(b)));
+                for (int r = 0; r < layout[b].height; ++r)
+                    for (int c = 0; c < layout[b].width; ++c)
+                        ++covered[static_cast<std::size_t>((layout[b].y + r) * size.first + layout[b].x + c)];
+            }
+            for (const int count : covered)
+                ASSERT_EQ(count, 1) << size.first << " x " << size.second << ", " << steps << " steps";
+        }
+    }
+    EXPECT_TRUE(subbandLayout(64, 48, 0).empty());
+    EXPECT_TRUE(subbandLayout(0, 48, 3).empty());
+}
+
+// A transform that takes its source over gives the same bits as one that copies it, and leaves the source empty.
+TEST(WaveletTransformBands, TakingTheSourceOverGivesTheSameBands)
+{
+    const Wavelet wavelet(cdf97());
+    const FloatImage image = testImage(37, 21, 8u);
+    const WaveletTransform copied(wavelet, image, 3, -1, discardSink());
+    FloatImage owned = image;
+    const WaveletTransform taken(wavelet, std::move(owned), 3, -1, discardSink());
+    ASSERT_TRUE(taken.valid());
+    EXPECT_TRUE(owned.data.empty());
+    ASSERT_EQ(taken.subbandCount(), copied.subbandCount());
+    for (int i = 0; i < 37 * 21; ++i)
+        ASSERT_EQ(reference::bits(taken.data()[i]), reference::bits(copied.data()[i])) << "coefficient " << i;
+    FloatImage refused(4, 4);
+    refused.data.resize(3);
+    EXPECT_FALSE(WaveletTransform(wavelet, std::move(refused), 2, -1, discardSink()).valid());
 }
 
 // Forward then inverse gives the plane back to float rounding, odd sizes and many steps included.

@@ -27,7 +27,9 @@ SAMPLE_REGIONS = ["--region", "160,60,300,190:wavelet=4", "--region", "350,0,470
 
 ENCODE_TEXT = re.compile(r"^Encoding time: \d+\.\d{3} seconds\.\nResult bit rate: (\d+\.\d{3}) bpp\.\n$")
 DECODE_TEXT = re.compile(r"Decoding time: \d+\.\d{3} seconds\.\nResult MSE: (-?[\d.]+|inf) \.\n"
-                         r"Result SNR: (-?[\d.]+|-?inf) dB\.\n$")
+                         r"Result SNR: (-?[\d.]+|-?inf) dB\.\n"
+                         r"Result PSNR: ([\d.]+|inf) dB \(red ([\d.]+|inf), green ([\d.]+|inf), blue ([\d.]+|inf)\)\.\n"
+                         r"Result SSIM: (\d\.\d{4}|not measured \(.*\))\.\n$")
 
 
 def run(*arguments):
@@ -77,7 +79,7 @@ class HelpAndVersion(CliTestCase):
         self.assertEqual(result.returncode, 0)
         for command in ("encode", "decode", "test", "compare", "info"):
             self.assertIn("nubo-cli " + command, result.stdout)
-        self.assertEqual(run("--version").stdout, "nubo 1.2\n")
+        self.assertEqual(run("--version").stdout, "nubo " + os.environ["NUBO_VERSION"] + "\n")
         self.assertEqual(run("decode", "--help").returncode, 0)
 
     # Bad usage exits with 2 and one line on standard error, nothing on standard output.
@@ -212,7 +214,8 @@ class TestCommand(CliTestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         lines = result.stdout.split("\n")
         self.assertIsNotNone(ENCODE_TEXT.match("\n".join(lines[:2]) + "\n"), result.stdout)
-        match = DECODE_TEXT.match("\n".join(lines[2:]))
+        statistic = "\n".join(lines[2:]).split("\n\n")[0] + "\n"  # the record table follows a blank line
+        match = DECODE_TEXT.match(statistic)
         self.assertIsNotNone(match, result.stdout)
         self.assertGreater(float(match.group(1)), 0.0)
         encoded = self.path("encoded.roi")
@@ -224,7 +227,8 @@ class TestCommand(CliTestCase):
     def test_nothing_selected(self):
         result = run("test", SMALL, "--regions", "none", "--no-background")
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertTrue(result.stdout.endswith("Nothing was measured: no pixel was selected.\n"), result.stdout)
+        statistic = result.stdout.split("\n\n")[0]  # the record table follows a blank line
+        self.assertTrue(statistic.endswith("Nothing was measured: no pixel was selected."), result.stdout)
         self.assertNotIn("nan", result.stdout)
 
     # With only a lossless region decoded, only its pixels are measured and they are exact.
@@ -236,6 +240,55 @@ class TestCommand(CliTestCase):
         self.assertAlmostEqual(decode["mse"], 0.00001, places=9)
 
 
+    # A predictive lossless region of the whole photo decodes exactly, takes fewer bytes than the arithmetic kind,
+    # and info names its kind.
+    def test_predictive_lossless_region(self):
+        streams = {}
+        for kind in ("lossless", "arithmetic"):
+            stream = self.path(kind + ".roi")
+            decoded = self.path(kind + ".bmp")
+            result = run("encode", ASTRONAUT, "-o", stream, "--background-ratio", "100",
+                         "--region", "0,0,511,511:" + kind)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            result = run("decode", stream, "-o", decoded, "--no-background")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual(read_bitmap(decoded)[2](300, 200), read_bitmap(ASTRONAUT)[2](300, 200))
+            compared = run("compare", ASTRONAUT, decoded, "--json")
+            self.assertAlmostEqual(json.loads(compared.stdout)["mse"], 0.00001, places=9)
+            streams[kind] = os.path.getsize(stream)
+        self.assertLess(streams["lossless"], streams["arithmetic"] * 0.6)
+        lines = run("info", self.path("lossless.roi")).stdout.strip("\n").split("\n")
+        self.assertEqual(lines[2].split()[:7], ["1", "region", "lossless", "0", "0", "512", "512"])
+
+
+    # Colour wavelet regions and background: info names the kind, the report prints the joint allocation, and
+    # at equal bytes the colour coder's picture is closer to the source than the "Wavelet" one.
+    def test_colour_wavelet_kind(self):
+        results = {}
+        for coder in ("wavelet", "colour"):
+            stream = self.path(coder + ".roi")
+            decoded = self.path(coder + ".bmp")
+            report = self.path(coder + ".txt")
+            result = run("encode", ASTRONAUT, "-o", stream, "--background-ratio", "40", "--background-coder", coder,
+                         "--region", "160,60,300,190:" + ("colour" if coder == "colour" else "wavelet") + "=8",
+                         "--report", report)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual(run("decode", stream, "-o", decoded).returncode, 0)
+            compared = json.loads(run("compare", ASTRONAUT, decoded, "--json").stdout)
+            results[coder] = (os.path.getsize(stream), compared["mse"], open(report).read())
+        size1, mse1, _ = results["wavelet"]
+        size3, mse3, report3 = results["colour"]
+        self.assertLess(abs(size3 - size1), size1 * 0.02)
+        self.assertLess(mse3, mse1 * 0.7)
+        self.assertIn("three planes allocated together", report3)
+        self.assertIn("Cr", report3)
+        lines = run("info", self.path("colour.roi")).stdout.strip("\n").split("\n")
+        self.assertEqual(lines[2].split()[:7], ["1", "region", "colour", "160", "60", "141", "131"])
+        self.assertEqual(lines[3].split()[:7], ["2", "background", "colour", "0", "0", "512", "512"])
+        only = run("decode", self.path("colour.roi"), "-o", self.path("region.bmp"), "--no-background")
+        self.assertEqual(only.returncode, 0, only.stderr)
+
+
 class CompareCommand(CliTestCase):
     # Compare gives the same MSE as test's own measure of its decoded picture (whole picture, background decoded).
     def test_matches_test_measure(self):
@@ -245,7 +298,7 @@ class CompareCommand(CliTestCase):
         compared = run("compare", ASTRONAUT, decoded)
         self.assertEqual(compared.returncode, 0, compared.stderr)
         self.assertTrue(compared.stdout.startswith("Result MSE: "), compared.stdout)
-        self.assertTrue(tested.stdout.endswith(compared.stdout), tested.stdout)
+        self.assertTrue((tested.stdout.split("\n\n")[0] + "\n").endswith(compared.stdout), tested.stdout)
 
     # The same picture twice has the floor MSE; regions restrict the measure to their pixels.
     def test_identical_and_regions(self):
@@ -341,6 +394,84 @@ class DamagedStreams(CliTestCase):
         result = run("decode", SMALL_STREAM, "-o", self.path("ok.bmp"), "--json")
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertTrue(json.loads(result.stdout)["complete"])
+
+
+def write_bitmap(path, width, height, pixel):
+    """Writes a bottom-up 24-bit bitmap whose (x, y), y from the top, is pixel(x, y) as (b, g, r)."""
+    row = (width * 3 + 3) & ~3
+    body = bytearray()
+    for y in range(height - 1, -1, -1):
+        line = bytearray()
+        for x in range(width):
+            line += bytes(pixel(x, y))
+        body += line + bytes(row - len(line))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(body), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + body)
+
+
+class StarvedRecords(CliTestCase):
+    STARVED = ["--background-ratio", "500", "--region", "10,10,50,50:wavelet=500"]
+
+    # A region whose budget is under the header reserve is named in a warning after the statistics; the exit
+    # status stays 0 and the stream is the same as without the warning.
+    def test_starved_region_is_named_after_the_statistic(self):
+        result = run("test", ASTRONAUT, *self.STARVED)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        statistics = result.stdout.split("\n\n")[0]  # the per-record table follows a blank line
+        lines = statistics.rstrip("\n").split("\n")
+        self.assertTrue(lines[1].startswith("Result bit rate: "), result.stdout)
+        self.assertTrue(lines[-1].startswith("Warning: region 1 "), result.stdout)
+        self.assertIn("3 bytes", lines[-1])
+        self.assertEqual(result.stdout.count("Warning:"), 1, result.stdout)
+        self.assertIsNotNone(DECODE_TEXT.match("\n".join(lines[2:-1]) + "\n"), result.stdout)
+
+    # encode warns of a starved background the same way, after its statistic.
+    def test_starved_background_on_encode(self):
+        out = self.path("small.roi")
+        result = run("encode", SMALL, "-o", out, "--background-ratio", "500")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.rstrip("\n").split("\n")
+        self.assertEqual(len(lines), 3, result.stdout)
+        self.assertIsNotNone(ENCODE_TEXT.match("\n".join(lines[:2]) + "\n"), result.stdout)
+        self.assertTrue(lines[2].startswith("Warning: the background "), lines[2])
+        self.assertTrue(os.path.exists(out))
+
+    # --json lists the same warning texts, and an empty array when every record was coded.
+    def test_json_warnings(self):
+        text = run("test", ASTRONAUT, *self.STARVED).stdout.split("\n\n")[0].rstrip("\n").split("\n")[-1]
+        starved = json.loads(run("test", ASTRONAUT, *self.STARVED, "--json").stdout)
+        self.assertEqual(starved["warnings"], [text])
+        encoded = json.loads(run("encode", SMALL, "-o", self.path("s.roi"), "--background-ratio", "500",
+                                 "--json").stdout)
+        self.assertEqual(len(encoded["warnings"]), 1)
+        self.assertTrue(encoded["warnings"][0].startswith("Warning: the background "))
+        healthy = json.loads(run("test", SMALL, "--background-ratio", "10", "--json").stdout)
+        self.assertEqual(healthy["warnings"], [])
+        healthy = json.loads(run("encode", SMALL, "-o", self.path("h.roi"), "--json").stdout)
+        self.assertEqual(healthy["warnings"], [])
+        self.assertNotIn("Warning", run("test", SMALL, "--background-ratio", "10").stdout)
+
+
+class LosslessRegions(CliTestCase):
+    # A whole-picture lossless region over a picture full of pure-black pixels decodes exactly, the background
+    # decoded too: the measure finds no error and the decoded file equals the source.
+    def test_black_pixels_stay_exact_with_the_background(self):
+        source = self.path("dark.bmp")
+        write_bitmap(source, 40, 30, lambda x, y: (0, 0, 0) if (x + y) % 3 else (x % 7, y % 5, 3))
+        decoded = self.path("decoded.bmp")
+        result = run("test", source, "--region", "0,0,39,29:arithmetic", "--background-ratio", "10", "--json",
+                     "-o", decoded)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        decode = json.loads(result.stdout)["decode"]
+        self.assertEqual(decode["pixels"], 40 * 30)
+        self.assertAlmostEqual(decode["mse"], 0.00001, places=9)
+        _, _, want = read_bitmap(source)
+        _, _, got = read_bitmap(decoded)
+        for y in range(30):
+            for x in range(40):
+                self.assertEqual(got(x, y), want(x, y), (x, y))
 
 
 class JsonOutput(CliTestCase):

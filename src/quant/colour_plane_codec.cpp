@@ -1,0 +1,420 @@
+#include "quant/colour_plane_codec.h"
+
+#include "common/limits.h"
+#include "quant/bit_allocator.h"
+#include "quant/coefficient_set.h"
+#include "quant/context_quantizer.h"
+#include "quant/plane_mask.h"
+#include "wavelet/coder_streams.h"
+#include "wavelet/filters.h"
+#include "wavelet/integer_codes.h"
+#include "wavelet/wavelet.h"
+#include "wavelet/wavelet_transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <future>
+#include <limits>
+#include <memory>
+#include <span>
+
+namespace nubo {
+
+namespace {
+
+// Bits a plane stream spends besides its subband headers and passes: width and height (about 20 bits each for
+// ordinary sizes) and the arithmetic coder's final 16 bits with padding. Reserved before the allocation together
+// with kReservedHeaderBits per subband; the exact header bits are settled after it.
+constexpr int kReservedPlaneBits = 64;
+constexpr int kReservedHeaderBits = 12;
+
+// Levels past this have the gains of this one to float precision; computing them needs signals of 2^(level + 4).
+constexpr int kGainLevels = 8;
+
+// Energy of the signal that a unit coefficient at level `level` (low-pass or high-pass) synthesises to.
+double oneDimensionalGain(const Wavelet& wavelet, int level, bool highPass)
+{
+    const int n = 16 << level;
+    const int pad = wavelet.padLength;
+    std::vector<float> signal(static_cast<std::size_t>(n), 0.0f);
+    const int lowCount = n >> level;
+    signal[static_cast<std::size_t>(highPass ? lowCount + lowCount / 2 : lowCount / 2)] = 1.0f;
+    std::vector<float> in(static_cast<std::size_t>(n + 2 * pad));
+    std::vector<float> out(static_cast<std::size_t>(n + 2 * pad));
+    for (int j = level; j >= 1; --j) {
+        const int length = n >> (j - 1);
+        std::fill(in.begin(), in.end(), 0.0f);
+        std::copy(signal.begin(), signal.begin() + length, in.begin() + pad);
+        wavelet.synthesisStep(in.data(), out.data(), length, wavelet.symmetric);
+        std::copy(out.begin() + pad, out.begin() + pad + length, signal.begin());
+    }
+    double energy = 0.0;
+    for (const float v : signal)
+        energy += static_cast<double>(v) * static_cast<double>(v);
+    return energy;
+}
+
+// One plane's transform and the quantisers and tabulated sets of its subbands.
+struct PlaneWork {
+    std::unique_ptr<WaveletTransform> transform;
+    std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
+    std::vector<CoefficientSet> sets;
+    StringSink diagnostics;
+};
+
+void tabulatePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
+                   const RegionSet* mask, float rateCeiling)
+{
+    work.transform = std::make_unique<WaveletTransform>(wavelet, plane, stages, -1, work.diagnostics);
+    WaveletTransform& transform = *work.transform;
+    if (!transform.valid())
+        return;
+    const int n = transform.subbandCount();
+    if (mask != nullptr) {
+        for (int b = 0; b < n; ++b)
+            clearSubbandUnderMask(transform.subbandData(b), transform.subbandWidth(b), transform.subbandHeight(b),
+                                  plane.width, plane.height, *mask);
+    }
+    work.sets.reserve(static_cast<std::size_t>(n));
+    for (int b = 0; b < n; ++b) {
+        work.quantizers.push_back(std::make_unique<ContextQuantizer>(
+            transform.subbandWidth(b), transform.subbandHeight(b), ContextQuantizer::orientationOfBand(b),
+            kColourPrecisions));
+        ContextQuantizer& quantizer = *work.quantizers.back();
+        quantizer.setRateCeiling(rateCeiling);
+        work.sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), quantizer);
+        work.sets.back().computeRateDistortion(kColourPrecisions, kColourMinimumStep);
+    }
+}
+
+std::string writePlane(const PlaneWork& work, const int* precisions)
+{
+    std::string bytes;
+    EncoderStream stream(bytes);
+    writeGamma(stream.bits, static_cast<std::uint32_t>(work.transform->width()));
+    writeGamma(stream.bits, static_cast<std::uint32_t>(work.transform->height()));
+    const std::size_t n = work.quantizers.size();
+    for (std::size_t b = 0; b < n; ++b)
+        work.quantizers[b]->writeHeader(stream, precisions[b]);
+    for (std::size_t b = 0; b < n; ++b)
+        work.quantizers[b]->encode(stream, precisions[b]);
+    stream.arith.finish();
+    return bytes;
+}
+
+int gammaLength(std::uint32_t v)
+{
+    int k = 0;
+    while ((v >> (k + 1)) != 0)
+        ++k;
+    return 2 * k + 1;
+}
+
+std::string allocationReport(const PlaneWork (&work)[3], const std::array<const char*, 3>& names,
+                             const std::vector<int>& precisions, const std::vector<float>& weights, int budget,
+                             int target)
+{
+    std::string text = formatText("Target rate = %d bytes (budget %d, three planes allocated together)\n", target,
+                                  budget);
+    text += "Plane Band  Passes   Weight        Rate   bpc      Distortion   per coeff\n";
+    std::size_t k = 0;
+    float totalRate = 0.0f;
+    float totalWeighted = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+        float planeRate = 0.0f;
+        for (std::size_t b = 0; b < work[c].sets.size(); ++b, ++k) {
+            const CoefficientSet& set = work[c].sets[b];
+            const int p = precisions[k];
+            const float rate = set.rate(p);
+            const float distortion = set.distortion(p);
+            const float count = static_cast<float>(std::max(set.count(), 1));
+            text += formatText("%-5s %4zu  %6d  %7.4f   %9.2f %5.2f   %13.2f   %9.2f\n", names[static_cast<std::size_t>(c)],
+                               b, p, static_cast<double>(weights[k]), static_cast<double>(rate),
+                               static_cast<double>(rate / count), static_cast<double>(distortion),
+                               static_cast<double>(distortion / count));
+            planeRate += rate;
+            totalWeighted += distortion * weights[k];
+        }
+        text += formatText("%-5s total rate = %g bytes\n", names[static_cast<std::size_t>(c)],
+                           static_cast<double>(planeRate) * 0.125);
+        totalRate += planeRate;
+    }
+    text += formatText("\ntotal rate = %g bytes\nweighted distortion = %g\n", static_cast<double>(totalRate) * 0.125,
+                       static_cast<double>(totalWeighted));
+    return text;
+}
+
+// The allocation for `budgetBytes`: the passes are aimed at the budget less a reserve for the plane and subband
+// headers, then whatever the exact headers leave of that reserve is spent too. `target` is the aim.
+std::vector<int> choosePrecisions(const PlaneWork (&work)[3], std::span<const CoefficientSet> sets,
+                                  std::span<const float> weights, int sizeBits, int budgetBytes, int& target,
+                                  DiagnosticSink& report)
+{
+    const int n = static_cast<int>(work[0].sets.size());
+    const int reservedBits = 3 * (kReservedPlaneBits + sizeBits) + 3 * n * kReservedHeaderBits;
+    target = budgetBytes - (reservedBits + 7) / 8;
+    BitAllocator allocator;
+    allocator.allocateToBudget(sets, target, true, weights, report);
+
+    // The headers are known exactly now: what the reserve held back beyond them goes to the passes too.
+    std::vector<int> precisions = allocator.precisions();
+    int headerBits = 3 * (kReservedPlaneBits + sizeBits);
+    float rate = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+        for (int b = 0; b < n; ++b) {
+            const std::size_t k = static_cast<std::size_t>(c * n + b);
+            headerBits += work[c].quantizers[static_cast<std::size_t>(b)]->headerBits(precisions[k]);
+            rate += sets[k].rate(precisions[k]);
+        }
+    }
+    // A band raised from precision 0 adds its exponent to the header: keep room for a few.
+    const float spare = static_cast<float>(budgetBytes) * 8.0f - static_cast<float>(headerBits) - rate
+                      - static_cast<float>(4 * kReservedHeaderBits);
+    if (target > 0 && spare > 0.0f) {
+        allocator.spendRemainder(sets, spare, weights);
+        precisions = allocator.precisions();
+    }
+    return precisions;
+}
+
+// The three planes' tabulated subbands in allocation order, with their distortion weights.
+void gatherSets(const PlaneWork (&work)[3], const std::array<float, 3>& planeWeights, const std::vector<float>& gains,
+                std::vector<CoefficientSet>& sets, std::vector<float>& weights)
+{
+    const std::size_t n = work[0].sets.size();
+    sets.reserve(3 * n);
+    weights.reserve(3 * n);
+    for (std::size_t c = 0; c < 3; ++c) {
+        for (std::size_t b = 0; b < n; ++b) {
+            sets.push_back(work[c].sets[b]);
+            weights.push_back(planeWeights[c] * gains[b]);
+        }
+    }
+}
+
+bool codesNothing(const std::vector<int>& precisions)
+{
+    return std::all_of(precisions.begin(), precisions.end(), [](int p) { return p == 0; });
+}
+
+// A picture that its planes' means rebuild with at most this squared error per sample (half a level, RMS) is not
+// starved: rounding to whole levels hides the rest.
+constexpr double kUnseenErrorPerSample = 0.25;
+
+// For planes that `budgetBytes` codes at precision 0 throughout: the smallest budget at which the allocation
+// codes a pass, or 0 when no pass would lower the distortion visibly (flat planes, which the means code). The
+// planes are tabulated again without the rate ceiling, which priced every pass beyond the small budget as out of
+// reach. Such budgets belong to small pictures, so this costs little.
+int workableBudget(const FloatImage (&planes)[3], const std::array<float, 3>& planeWeights, int budgetBytes,
+                   int stages, const RegionSet* mask, int sizeBits)
+{
+    const Wavelet wavelet(cdf97());
+    PlaneWork work[3];
+    for (int c = 0; c < 3; ++c) {
+        tabulatePlane(work[c], wavelet, planes[c], stages, mask, std::numeric_limits<float>::infinity());
+        if (!work[c].transform->valid())
+            return 0;
+    }
+    std::vector<CoefficientSet> sets;
+    std::vector<float> weights;
+    gatherSets(work, planeWeights, subbandEnergyGains(wavelet, stages), sets, weights);
+    const bool useful = std::any_of(sets.begin(), sets.end(), [](const CoefficientSet& set) {
+        for (int j = 1; j < set.precisionCount(); ++j)
+            if (std::isfinite(set.rate(j)) && set.rate(j) > 0.0f && set.distortion(j) < set.distortion(0))
+                return true;
+        return false;
+    });
+    // The weighted distortion is the squared error of the rebuilt picture's samples.
+    double meanOnlyError = 0.0;
+    for (std::size_t k = 0; k < sets.size(); ++k)
+        meanOnlyError += static_cast<double>(weights[k]) * static_cast<double>(sets[k].distortion(0));
+    const double samples = 3.0 * planes[0].width * planes[0].height;
+    if (!useful || meanOnlyError < kUnseenErrorPerSample * samples)
+        return 0;
+    const auto codes = [&](int budget) {
+        int target = 0;
+        return !codesNothing(choosePrecisions(work, sets, weights, sizeBits, budget, target, discardSink()));
+    };
+    // Doubling brackets the answer, bisection finds it.
+    int low = std::max(budgetBytes, 0);
+    int high = std::max(2 * low, 1);
+    while (!codes(high)) {
+        if (high > std::numeric_limits<int>::max() / 2)
+            return std::numeric_limits<int>::max();
+        low = high;
+        high *= 2;
+    }
+    while (high - low > 1) {
+        const int middle = low + (high - low) / 2;
+        (codes(middle) ? high : low) = middle;
+    }
+    return high;
+}
+
+} // namespace
+
+std::vector<float> subbandEnergyGains(const Wavelet& wavelet, int stages)
+{
+    if (stages < 1)
+        return {};
+    std::vector<double> low(static_cast<std::size_t>(stages) + 1, 1.0);
+    std::vector<double> high(static_cast<std::size_t>(stages) + 1, 1.0);
+    for (int k = 1; k <= stages; ++k) {
+        const int level = std::min(k, kGainLevels);
+        low[static_cast<std::size_t>(k)] = oneDimensionalGain(wavelet, level, false);
+        high[static_cast<std::size_t>(k)] = oneDimensionalGain(wavelet, level, true);
+    }
+    std::vector<float> gains;
+    gains.reserve(static_cast<std::size_t>(3 * stages + 1));
+    const std::size_t s = static_cast<std::size_t>(stages);
+    gains.push_back(static_cast<float>(low[s] * low[s]));
+    for (int j = 0; j < stages; ++j) {
+        const std::size_t k = static_cast<std::size_t>(stages - j);
+        gains.push_back(static_cast<float>(high[k] * low[k]));
+        gains.push_back(static_cast<float>(low[k] * high[k]));
+        gains.push_back(static_cast<float>(high[k] * high[k]));
+    }
+    return gains;
+}
+
+ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std::array<float, 3>& planeWeights,
+                                        const std::array<const char*, 3>& planeNames, int budgetBytes, int stages,
+                                        const RegionSet* mask, DiagnosticSink& diagnostics)
+{
+    ColourPlanesEncoding result;
+    StringSink report;
+    if (stages < kMinStages || stages > kMaxStages) {
+        printError(diagnostics, "Cannot code a plane in %d wavelet stages", stages);
+        result.status = failure(formatText("Cannot code a plane in %d wavelet stages", stages));
+        return result;
+    }
+    for (const FloatImage& plane : planes) {
+        if (!imageSizeAllowed(plane.width, plane.height) || plane.width != planes[0].width
+            || plane.height != planes[0].height
+            || plane.data.size() != static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height)) {
+            printError(diagnostics, "Cannot code a plane of size %d by %d", plane.width, plane.height);
+            result.status = failure(formatText("Cannot code a plane of size %d by %d", plane.width, plane.height));
+            return result;
+        }
+    }
+
+    const Wavelet wavelet(cdf97());
+    const std::vector<float> gains = subbandEnergyGains(wavelet, stages);
+    const int n = 3 * stages + 1;
+    const float ceiling = static_cast<float>(std::max(budgetBytes, 0)) * 8.0f;
+
+    PlaneWork work[3];
+    {
+        std::future<void> tabulated[3];
+        for (int c = 0; c < 3; ++c) {
+            tabulated[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
+                tabulatePlane(work[c], wavelet, planes[c], stages, mask, ceiling);
+            });
+        }
+        for (std::future<void>& f : tabulated)
+            f.get();
+    }
+    for (const PlaneWork& w : work) {
+        const std::string text = w.diagnostics.text();
+        if (!text.empty())
+            report.write(text);
+    }
+    for (const PlaneWork& w : work) {
+        if (!w.transform->valid() || static_cast<int>(w.sets.size()) != n) {
+            printError(report, "Cannot transform a plane of size %d by %d", planes[0].width, planes[0].height);
+            diagnostics.write(report.text());
+            result.status = failure(
+                formatText("Cannot transform a plane of size %d by %d", planes[0].width, planes[0].height));
+            return result;
+        }
+    }
+
+    std::vector<CoefficientSet> sets;
+    std::vector<float> weights;
+    gatherSets(work, planeWeights, gains, sets, weights);
+
+    const int sizeBits = gammaLength(static_cast<std::uint32_t>(planes[0].width))
+                       + gammaLength(static_cast<std::uint32_t>(planes[0].height));
+    int target = 0;
+    const std::vector<int> precisions = choosePrecisions(work, sets, weights, sizeBits, budgetBytes, target, report);
+
+    report.write(allocationReport(work, planeNames, precisions, weights, budgetBytes, target));
+
+    {
+        std::future<std::string> written[3];
+        for (int c = 0; c < 3; ++c) {
+            written[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
+                return writePlane(work[c], precisions.data() + static_cast<std::size_t>(c * n));
+            });
+        }
+        for (int c = 0; c < 3; ++c)
+            result.streams[c] = written[c].get();
+    }
+    result.codedBits = 0.0f;
+    for (std::size_t k = 0; k < sets.size(); ++k)
+        result.codedBits += sets[k].rate(precisions[k]);
+    result.status = Status();
+    result.budgetBytes = budgetBytes;
+    result.targetBytes = target;
+    result.precisions = precisions;
+    if (codesNothing(precisions))
+        result.workableBudgetBytes = workableBudget(planes, planeWeights, budgetBytes, stages, mask, sizeBits);
+    result.starved = result.workableBudgetBytes > 0;
+    diagnostics.write(report.text());
+    return result;
+}
+
+Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane)
+{
+    if (stages < kMinStages || stages > kMaxStages)
+        return failure(formatText("unsupported number of wavelet stages: %d", stages));
+    if (bytes == nullptr)
+        length = 0;
+    DecoderStream stream(bytes, length);
+    const std::int32_t width = readGamma(stream.bits);
+    const std::int32_t height = readGamma(stream.bits);
+    if (stream.bits.failed())
+        return failure("plane size: " + stream.bits.failure());
+    if (stream.bits.pastEnd())
+        return failure("truncated stream: the plane size is incomplete");
+    if (!imageSizeAllowed(width, height))
+        return failure(formatText("absurd plane size %d by %d", width, height));
+
+    const Wavelet wavelet(cdf97());
+    WaveletTransform transform(wavelet, width, height, stages, -1);
+    const int n = 3 * stages + 1;
+    if (!transform.valid() || transform.subbandCount() != n)
+        return failure(formatText("cannot hold a plane of size %d by %d", width, height));
+
+    std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
+    std::vector<int> precisions(static_cast<std::size_t>(n), 0);
+    quantizers.reserve(static_cast<std::size_t>(n));
+    for (int b = 0; b < n; ++b) {
+        quantizers.push_back(std::make_unique<ContextQuantizer>(transform.subbandWidth(b),
+                                                                transform.subbandHeight(b),
+                                                                ContextQuantizer::orientationOfBand(b),
+                                                                kColourPrecisions));
+        if (!quantizers.back()->readHeader(stream, precisions[static_cast<std::size_t>(b)]))
+            return failure(formatText("subband %d header: ", b) + stream.bits.failure());
+    }
+    if (stream.bits.pastEnd())
+        return failure("truncated stream: it ends inside the subband headers");
+
+    for (int b = 0; b < n; ++b) {
+        ContextQuantizer& quantizer = *quantizers[static_cast<std::size_t>(b)];
+        quantizer.prepareDecode(transform.subbandData(b), transform.subbandSize(b));
+        if (!quantizer.decode(stream, precisions[static_cast<std::size_t>(b)]))
+            return failure(formatText("subband %d: ", b) + stream.bits.failure());
+        quantizers[static_cast<std::size_t>(b)].reset();
+    }
+    if (stream.bits.pastEnd())
+        return failure("truncated stream: it ends before its last symbol");
+
+    FloatImage decoded;
+    if (!transform.invert(decoded))
+        return failure(formatText("cannot rebuild a plane of size %d by %d", width, height));
+    plane = std::move(decoded);
+    return {};
+}
+
+} // namespace nubo

@@ -1,0 +1,313 @@
+#include "quant/colour_plane_codec.h"
+#include "test_support/keep_reason.h"
+#include "test_support/test_support.h"
+#include "quant/context_quantizer.h"
+#include "regions/region_set.h"
+#include "wavelet/coder_streams.h"
+#include "wavelet/filters.h"
+#include "wavelet/integer_codes.h"
+#include "wavelet/wavelet.h"
+#include "wavelet/wavelet_transform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace nubo {
+namespace {
+
+// A band of Laplacian-like detail coefficients with a few large ones, from a fixed seed.
+std::vector<float> detailBand(int count, std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::exponential_distribution<float> magnitude(0.15f);
+    std::vector<float> band(static_cast<std::size_t>(count));
+    for (float& v : band)
+        v = (random() & 1 ? 1.0f : -1.0f) * magnitude(random);
+    return band;
+}
+
+// Smooth planes with some texture, like the colour components of a photo.
+void testPlanes(int w, int h, FloatImage (&planes)[3])
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-4.0f, 4.0f);
+    for (int c = 0; c < 3; ++c) {
+        planes[c] = FloatImage(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                planes[c].data[static_cast<std::size_t>(y * w + x)] =
+                    (c == 0 ? 60.0f : 15.0f) * std::sin(0.07f * static_cast<float>(x + c * 5))
+                        * std::cos(0.05f * static_cast<float>(y)) + noise(random);
+    }
+}
+
+double squaredError(const std::vector<float>& a, const std::vector<float>& b)
+{
+    double sum = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
+    return sum;
+}
+
+// Codes `band` at precision p (header and passes) and decodes it again.
+std::vector<float> roundTrip(ContextQuantizer& encoder, int w, int h, ContextQuantizer::Orientation orientation,
+                             int precision, std::size_t* bytes = nullptr)
+{
+    std::string stream;
+    {
+        EncoderStream out(stream);
+        encoder.writeHeader(out, precision);
+        encoder.encode(out, precision);
+        out.arith.finish();
+    }
+    if (bytes != nullptr)
+        *bytes = stream.size();
+    ContextQuantizer decoder(w, h, orientation, kColourPrecisions);
+    DecoderStream in(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size());
+    int read = -1;
+    EXPECT_TRUE(decoder.readHeader(in, read));
+    EXPECT_EQ(read, precision);
+    std::vector<float> decoded(static_cast<std::size_t>(w * h), -1.0f);
+    decoder.prepareDecode(decoded.data(), w * h);
+    EXPECT_TRUE(decoder.decode(in, precision)) << in.bits.failure();
+    return decoded;
+}
+
+// The tabulated distortion of every precision is what the decoder really leaves, and the priced rate is what
+// the arithmetic coder spends, for a detail band and a low-pass band.
+TEST(ContextQuantizer, PricedPrecisionsMatchWhatDecodes)
+{
+    const int w = 37;
+    const int h = 23;
+    for (const auto orientation : {ContextQuantizer::Orientation::HighBoth, ContextQuantizer::Orientation::LowPass}) {
+        std::vector<float> band = detailBand(w * h, 3);
+        if (orientation == ContextQuantizer::Orientation::LowPass)
+            for (float& v : band)
+                v += 300.0f;
+        ContextQuantizer quantizer(w, h, orientation, kColourPrecisions);
+        quantizer.analyze(band.data(), w * h);
+        std::vector<float> rates(kColourPrecisions);
+        std::vector<float> distortions(kColourPrecisions);
+        for (int p = 0; p < kColourPrecisions; ++p)
+            quantizer.rateDistortion(p, kColourMinimumStep, rates[static_cast<std::size_t>(p)],
+                                     distortions[static_cast<std::size_t>(p)]);
+        for (const int p : {0, 1, 2, 3, 7, 11, 15, 20}) {
+            std::size_t bytes = 0;
+            const std::vector<float> decoded = roundTrip(quantizer, w, h, orientation, p, &bytes);
+            const double actual = squaredError(band, decoded);
+            EXPECT_NEAR(actual, distortions[static_cast<std::size_t>(p)], 1e-3 * actual + 1e-2) << "precision " << p;
+            const double header = quantizer.headerBits(p) + 16;
+            EXPECT_NEAR(8.0 * static_cast<double>(bytes), rates[static_cast<std::size_t>(p)] + header,
+                        0.03 * rates[static_cast<std::size_t>(p)] + 24.0)
+                << "precision " << p;
+        }
+        // More passes never cost fewer bits nor leave more error.
+        for (int p = 1; p < kColourPrecisions && std::isfinite(rates[static_cast<std::size_t>(p)]); ++p) {
+            EXPECT_GE(rates[static_cast<std::size_t>(p)], rates[static_cast<std::size_t>(p - 1)]);
+            EXPECT_LE(distortions[static_cast<std::size_t>(p)], distortions[static_cast<std::size_t>(p - 1)] * 1.0001f);
+        }
+    }
+}
+
+// A band of zeros has nothing above precision 0, and a rate ceiling stops the tabulation early.
+TEST(ContextQuantizer, ZeroBandsAndTheRateCeiling)
+{
+    std::vector<float> zeros(64, 0.0f);
+    ContextQuantizer empty(8, 8, ContextQuantizer::Orientation::HighAlongRows, kColourPrecisions);
+    empty.analyze(zeros.data(), 64);
+    EXPECT_TRUE(empty.empty());
+    float rate = 0.0f;
+    float distortion = 0.0f;
+    empty.rateDistortion(1, kColourMinimumStep, rate, distortion);
+    EXPECT_TRUE(std::isinf(rate));
+    EXPECT_EQ(roundTrip(empty, 8, 8, ContextQuantizer::Orientation::HighAlongRows, 0), zeros);
+
+    std::vector<float> band = detailBand(400, 5);
+    ContextQuantizer capped(20, 20, ContextQuantizer::Orientation::HighAlongColumns, kColourPrecisions);
+    capped.setRateCeiling(200.0f);
+    capped.analyze(band.data(), 400);
+    int finite = 0;
+    for (int p = 0; p < kColourPrecisions; ++p) {
+        capped.rateDistortion(p, kColourMinimumStep, rate, distortion);
+        if (std::isfinite(rate))
+            ++finite;
+    }
+    EXPECT_GT(finite, 1);
+    EXPECT_LT(finite, 20);
+}
+
+// Headers a damaged stream carries are refused: a precision beyond the table, an exponent out of range.
+TEST(ContextQuantizer, DamagedHeadersAreRefused)
+{
+    const auto refused = [](int precision, int exponent) {
+        std::string stream;
+        {
+            EncoderStream out(stream);
+            writeNonnegative(out.bits, precision);
+            writeInteger(out.bits, exponent);
+            out.arith.finish();
+        }
+        ContextQuantizer decoder(4, 4, ContextQuantizer::Orientation::HighBoth, kColourPrecisions);
+        DecoderStream in(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size());
+        int read = 0;
+        return !decoder.readHeader(in, read) && in.bits.failed();
+    };
+    EXPECT_FALSE(refused(3, 4));
+    EXPECT_TRUE(refused(kColourPrecisions, 4));
+    EXPECT_TRUE(refused(3, ContextQuantizer::kMaxExponent + 1));
+    EXPECT_TRUE(refused(3, ContextQuantizer::kMinExponent - 1));
+}
+
+// The tabulated band gains are the energies that a unit coefficient of each band really synthesises to.
+TEST(ColourPlaneCodec, SubbandGainsMatchImpulses)
+{
+    const Wavelet wavelet(cdf97());
+    const int stages = 3;
+    const std::vector<float> gains = subbandEnergyGains(wavelet, stages);
+    ASSERT_EQ(gains.size(), 10u);
+    for (int b = 0; b < 10; ++b) {
+        WaveletTransform transform(wavelet, 128, 128, stages, -1);
+        const int w = transform.subbandWidth(b);
+        const int h = transform.subbandHeight(b);
+        transform.subbandData(b)[(h / 2) * w + w / 2] = 1.0f;
+        FloatImage picture;
+        ASSERT_TRUE(transform.invert(picture));
+        double energy = 0.0;
+        for (const float v : picture.data)
+            energy += static_cast<double>(v) * v;
+        EXPECT_NEAR(gains[static_cast<std::size_t>(b)], energy, 0.01 * energy) << "band " << b;
+    }
+}
+
+// Three planes coded together meet the budget, decode to their size, and a larger budget leaves less error.
+TEST(ColourPlaneCodec, JointBudgetAndRoundTrip)
+{
+    FloatImage planes[3];
+    testPlanes(70, 50, planes);
+    const std::array<float, 3> weights = {3.0f, 3.26f, 2.48f};
+    double previous = std::numeric_limits<double>::infinity();
+    for (const int budget : {300, 1200, 4000}) {
+        StringSink report;
+        const ColourPlanesEncoding coded = encodeColourPlanes(planes, weights, {"Y", "Cb", "Cr"}, budget, 4, nullptr,
+                                                              report);
+        ASSERT_TRUE(coded.status.ok());
+        const std::size_t total = coded.streams[0].size() + coded.streams[1].size() + coded.streams[2].size();
+        EXPECT_LE(total, static_cast<std::size_t>(budget) + 8) << budget;
+        EXPECT_GE(total, static_cast<std::size_t>(budget) * 9 / 10) << budget;
+        EXPECT_NE(report.text().find("three planes allocated together"), std::string::npos);
+        double error = 0.0;
+        for (int c = 0; c < 3; ++c) {
+            FloatImage decoded;
+            std::string why;
+            ASSERT_TRUE(test::keepReason(decodeColourPlane(reinterpret_cast<const std::uint8_t*>(coded.streams[c].data()),
+                                          coded.streams[c].size(), 4, decoded), why))
+                << why;
+            ASSERT_EQ(decoded.width, 70);
+            ASSERT_EQ(decoded.height, 50);
+            error += weights[static_cast<std::size_t>(c)] * squaredError(planes[c].data, decoded.data);
+        }
+        EXPECT_LT(error, previous);
+        previous = error;
+    }
+}
+
+// A joint budget under the header reserve codes every band at precision 0 and says so, with the smallest budget
+// that codes a pass: at it the planes are coded, one byte below it they are starved as before. Flat planes, which
+// their means code exactly, are never starved.
+TEST(ColourPlaneCodec, StarvedPlanesNameTheSmallestWorkableBudget)
+{
+    FloatImage planes[3];
+    testPlanes(41, 41, planes);
+    const std::array<float, 3> weights = {3.0f, 3.26f, 2.48f};
+    const auto code = [&](const FloatImage (&p)[3], int budget) {
+        return encodeColourPlanes(p, weights, {"Y", "Cb", "Cr"}, budget, 5, nullptr, discardSink());
+    };
+    const ColourPlanesEncoding starved = code(planes, 10);
+    ASSERT_TRUE(starved.status.ok());
+    EXPECT_TRUE(starved.starved);
+    const int workable = starved.workableBudgetBytes;
+    EXPECT_GT(workable, 10);
+    const ColourPlanesEncoding fed = code(planes, workable);
+    EXPECT_FALSE(fed.starved);
+    EXPECT_EQ(fed.workableBudgetBytes, 0);
+    EXPECT_TRUE(std::any_of(fed.precisions.begin(), fed.precisions.end(), [](int p) { return p > 0; }));
+    const ColourPlanesEncoding below = code(planes, workable - 1);
+    EXPECT_TRUE(below.starved);
+    EXPECT_EQ(below.workableBudgetBytes, workable);
+
+    FloatImage flat[3];
+    for (FloatImage& plane : flat) {
+        plane = FloatImage(41, 41);
+        std::fill(plane.data.begin(), plane.data.end(), 40.0f);
+    }
+    EXPECT_FALSE(code(flat, 10).starved);
+
+    // A refusal carries the plane coder's own words, as its report line does.
+    StringSink report;
+    const ColourPlanesEncoding refused =
+        encodeColourPlanes(planes, weights, {"Y", "Cb", "Cr"}, 100, 17, nullptr, report);
+    EXPECT_EQ(refused.status.reason(), "Cannot code a plane in 17 wavelet stages");
+    EXPECT_EQ(report.text(), "Error: Cannot code a plane in 17 wavelet stages\n");
+}
+
+// Golden bytes of the kind's plane streams: any change to the coded bytes shows here.
+TEST(ColourPlaneCodec, GoldenStreams)
+{
+    FloatImage planes[3];
+    testPlanes(70, 50, planes);
+    RegionSet mask;
+    mask.add(Region(10, 10, 40, 30));
+    const ColourPlanesEncoding coded = encodeColourPlanes(planes, {3.0f, 3.26f, 2.48f}, {"Y", "Cb", "Cr"}, 1500, 4,
+                                                          &mask, discardSink());
+    ASSERT_TRUE(coded.status.ok());
+    EXPECT_EQ(coded.streams[0].size(), 475u);
+    EXPECT_EQ(test::fingerprint(coded.streams[0]), 5809096529678189660ull);
+    EXPECT_EQ(test::fingerprint(coded.streams[1]), 15736141817543150456ull);
+    EXPECT_EQ(test::fingerprint(coded.streams[2]), 7510332300190173930ull);
+}
+
+// A plane stream cut short anywhere, or with bytes changed, is refused or decoded, never read out of bounds.
+TEST(ColourPlaneCodec, DamagedStreamsNeverCrash)
+{
+    FloatImage planes[3];
+    testPlanes(40, 36, planes);
+    const ColourPlanesEncoding coded = encodeColourPlanes(planes, {3.0f, 3.26f, 2.48f}, {"Y", "Cb", "Cr"}, 900, 3,
+                                                          nullptr, discardSink());
+    ASSERT_TRUE(coded.status.ok());
+    const std::string& good = coded.streams[0];
+    int refusedCuts = 0;
+    for (std::size_t cut = 0; cut < good.size(); cut += 3) {
+        FloatImage decoded;
+        std::string why;
+        if (!test::keepReason(decodeColourPlane(reinterpret_cast<const std::uint8_t*>(good.data()), cut, 3, decoded), why)) {
+            ++refusedCuts;
+            EXPECT_FALSE(why.empty());
+            EXPECT_TRUE(decoded.data.empty());
+        }
+    }
+    EXPECT_GT(refusedCuts, 0);
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::string damaged = good;
+        for (int k = 0; k < 3; ++k)
+            damaged[random() % damaged.size()] = static_cast<char>(random());
+        FloatImage decoded;
+        decodeColourPlane(reinterpret_cast<const std::uint8_t*>(damaged.data()), damaged.size(), 3, decoded).ignore();
+        if (!decoded.data.empty()) {
+            EXPECT_EQ(decoded.data.size(), static_cast<std::size_t>(decoded.width) * decoded.height);
+        }
+    }
+    FloatImage untouched;
+    EXPECT_FALSE(decodeColourPlane(nullptr, 0, 3, untouched));
+    EXPECT_FALSE(decodeColourPlane(reinterpret_cast<const std::uint8_t*>(good.data()), good.size(), 0, untouched));
+}
+
+} // namespace
+} // namespace nubo

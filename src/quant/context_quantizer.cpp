@@ -1,0 +1,650 @@
+#include "quant/context_quantizer.h"
+
+#include "wavelet/coder_streams.h"
+#include "wavelet/integer_codes.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace nubo {
+
+namespace {
+
+constexpr std::uint8_t kSignificant = 1;
+constexpr std::uint8_t kNegative = 2;
+constexpr std::uint8_t kRefined = 4;
+constexpr std::uint8_t kVisited = 8;   // coded by the significance pass of the current layer
+constexpr std::uint8_t kNeighbour = 16; // some neighbour is significant
+
+// Model count limits: when a model's total reaches its limit the counts halve, so it follows the band's changing
+// statistics from layer to layer.
+constexpr std::int32_t kSignificanceTotal = 1024;
+constexpr std::int32_t kSignTotal = 512;
+constexpr std::int32_t kRefinementTotal = 512;
+constexpr std::int32_t kRunTotal = 2048;
+
+// Mean codes are in units of 1/16, as the low-pass ranges of the plane coder.
+constexpr float kMeanScale = 16.0f;
+constexpr std::int32_t kMeanCodeLimit = std::int32_t{1} << 30;
+
+// log2 of every model total and count, so that a symbol's price is one subtraction.
+const std::array<double, kMaxCodedTotal + 1>& log2Table()
+{
+    static const std::array<double, kMaxCodedTotal + 1> table = [] {
+        std::array<double, kMaxCodedTotal + 1> t{};
+        t[0] = 0.0;
+        for (int i = 1; i <= kMaxCodedTotal; ++i)
+            t[static_cast<std::size_t>(i)] = std::log2(static_cast<double>(i));
+        return t;
+    }();
+    return table;
+}
+
+std::int32_t meanCodeOf(float mean)
+{
+    const double v = static_cast<double>(kMeanScale * mean) + 0.5;
+    if (!(v == v))
+        return 0;
+    if (v >= kMeanCodeLimit)
+        return kMeanCodeLimit;
+    if (v <= -kMeanCodeLimit)
+        return -kMeanCodeLimit;
+    return static_cast<std::int32_t>(v);
+}
+
+int gammaBits(std::uint32_t v)
+{
+    int k = 0;
+    while ((v >> (k + 1)) != 0)
+        ++k;
+    return 2 * k + 1;
+}
+
+int integerBits(std::int32_t v)
+{
+    return 1 + (v >= 0 ? gammaBits(static_cast<std::uint32_t>(v) + 1) : gammaBits(static_cast<std::uint32_t>(-v)));
+}
+
+// Significance contexts from the counts of significant horizontal (0 ... 2), vertical (0 ... 2) and diagonal
+// (0 ... 4) neighbours, per orientation: the table of JPEG 2000's significance coding.
+int contextFromCounts(ContextQuantizer::Orientation orientation, int h, int v, int d)
+{
+    using O = ContextQuantizer::Orientation;
+    if (orientation == O::HighAlongRows) {
+        const int swap = h;
+        h = v;
+        v = swap;
+    }
+    if (orientation == O::HighBoth) {
+        const int hv = h + v;
+        if (d >= 3)
+            return 8;
+        if (d == 2)
+            return hv >= 1 ? 7 : 6;
+        if (d == 1)
+            return hv >= 2 ? 5 : (hv == 1 ? 4 : 3);
+        return hv >= 2 ? 2 : (hv == 1 ? 1 : 0);
+    }
+    if (h == 2)
+        return 8;
+    if (h == 1)
+        return v >= 1 ? 7 : (d >= 1 ? 6 : 5);
+    if (v == 2)
+        return 4;
+    if (v == 1)
+        return 3;
+    if (d >= 2)
+        return 2;
+    return d == 1 ? 1 : 0;
+}
+
+struct ContextTables {
+    std::uint8_t significance[4][3 * 3 * 5];
+};
+
+const ContextTables& contextTables()
+{
+    static const ContextTables tables = [] {
+        ContextTables t{};
+        for (int o = 0; o < 4; ++o)
+            for (int h = 0; h < 3; ++h)
+                for (int v = 0; v < 3; ++v)
+                    for (int d = 0; d < 5; ++d)
+                        t.significance[o][h * 15 + v * 5 + d] = static_cast<std::uint8_t>(
+                            contextFromCounts(static_cast<ContextQuantizer::Orientation>(o), h, v, d));
+        return t;
+    }();
+    return tables;
+}
+
+// Sign context and flip from the horizontal and vertical neighbours' sign sums, each clamped to -1 ... +1.
+struct SignContext {
+    int context;
+    int flip;
+};
+
+constexpr SignContext kSignContexts[9] = {
+    {4, 1}, {3, 1}, {2, 1}, // horizontal -1; vertical -1, 0, +1
+    {1, 1}, {0, 0}, {1, 0}, // horizontal 0
+    {2, 0}, {3, 0}, {4, 0}, // horizontal +1
+};
+
+// A neighbour's share of a sign sum, by its significant and negative bits: 0, +1, 0 (never set alone), -1. Looked
+// up, as are the clamped sums: signs are as good as random, so branches on them would be mispredicted.
+constexpr int kSignShare[4] = {0, 1, 0, -1};
+constexpr int kClampedSum[5] = {-1, -1, 0, 1, 1};
+
+int signContribution(std::uint8_t a, std::uint8_t b)
+{
+    return kClampedSum[kSignShare[a & (kSignificant | kNegative)] + kSignShare[b & (kSignificant | kNegative)] + 2];
+}
+
+// What a sign places (in thresholds) and a refinement moves (in half thresholds), by the bit coded: exact
+// factors, so that a lookup gives the very values the branches gave.
+constexpr double kPlacedBySign[2] = {1.5, -1.5};
+constexpr double kMovedByRefinement[2] = {-1.0, 1.0};
+
+// Every model of the quantizer is binary (Models), so the Io structs use the two-symbol model calls.
+
+// Pricing: every decision adds its cost in bits and adapts the model; the change of squared error is summed
+// beside it. Both sums live here, in a local of the pricing call that the inlined passes keep in registers
+// (as members they would be stored and reloaded around every flag byte written).
+struct PriceIo {
+    static constexpr bool kDecoding = false;
+    static constexpr bool kPricing = true;
+    const std::array<double, kMaxCodedTotal + 1>& lg = log2Table();
+    double rate = 0.0;
+    double change = 0.0;
+
+    int bit(FrequencyModel& model, int value)
+    {
+        rate += lg[static_cast<std::size_t>(model.total())] - lg[static_cast<std::size_t>(model.countOf<2>(value))];
+        model.updateOf<2>(value);
+        return value;
+    }
+    int plainBit(FrequencyModel&, int value)
+    {
+        rate += 1.0;
+        return value;
+    }
+};
+
+struct EncodeIo {
+    static constexpr bool kDecoding = false;
+    static constexpr bool kPricing = false;
+    EncoderStream& stream;
+
+    int bit(FrequencyModel& model, int value)
+    {
+        stream.arith.encode(model.countOf<2>(value), model.cumulativeOf<2>(value), model.total());
+        model.updateOf<2>(value);
+        return value;
+    }
+    int plainBit(FrequencyModel& model, int value)
+    {
+        stream.arith.encode(model.countOf<2>(value), model.cumulativeOf<2>(value), model.total());
+        return value;
+    }
+};
+
+struct DecodeIo {
+    static constexpr bool kDecoding = true;
+    static constexpr bool kPricing = false;
+    DecoderStream& stream;
+
+    int bit(FrequencyModel& model, int)
+    {
+        const int value = stream.arithDecoder().decode(model);
+        if (stream.bits.failed())
+            return 0;
+        model.updateOf<2>(value);
+        return value;
+    }
+    int plainBit(FrequencyModel& model, int)
+    {
+        const int value = stream.arithDecoder().decode(model);
+        return stream.bits.failed() ? 0 : value;
+    }
+};
+
+double squared(float e) { return static_cast<double>(e) * static_cast<double>(e); }
+
+} // namespace
+
+ContextQuantizer::Models::Models()
+{
+    all.reserve(19);
+    for (int i = 0; i < 9; ++i)
+        all.emplace_back(2, kSignificanceTotal);
+    for (int i = 0; i < 5; ++i)
+        all.emplace_back(2, kSignTotal);
+    for (int i = 0; i < 3; ++i)
+        all.emplace_back(2, kRefinementTotal);
+    all.emplace_back(2, kRunTotal);
+    all.emplace_back(2, kSignTotal);
+    reset();
+}
+
+void ContextQuantizer::Models::reset()
+{
+    const std::int32_t even[2] = {1, 1};
+    for (FrequencyModel& model : all)
+        model.initialise(even);
+}
+
+ContextQuantizer::Orientation ContextQuantizer::orientationOfBand(int band)
+{
+    if (band <= 0)
+        return Orientation::LowPass;
+    switch ((band - 1) % 3) {
+    case 0: return Orientation::HighAlongRows;
+    case 1: return Orientation::HighAlongColumns;
+    default: return Orientation::HighBoth;
+    }
+}
+
+ContextQuantizer::ContextQuantizer(int width, int height, Orientation orientation, int precisionCount)
+    : Quantizer(nullptr),
+      width_(width > 0 ? width : 0),
+      height_(height > 0 ? height : 0),
+      stride_(width_ + 2),
+      orientation_(orientation),
+      precisionCount_(precisionCount < 1 ? 1 : (precisionCount > kMaxPrecisions ? kMaxPrecisions : precisionCount)),
+      rateCeiling_(std::numeric_limits<float>::infinity()),
+      passRates_(static_cast<std::size_t>(precisionCount_), 0.0f),
+      passChanges_(static_cast<std::size_t>(precisionCount_), 0.0f)
+{
+}
+
+float ContextQuantizer::layerThreshold(int layer) const { return std::ldexp(1.0f, exponent_ - layer); }
+
+void ContextQuantizer::resetState()
+{
+    // One padding cell around the band and three more rows below it, so a stripe's neighbours always exist.
+    flags_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 5), 0);
+    stripeActive_.assign(static_cast<std::size_t>(height_ / 4 + 2), 0);
+    contextTable_ = contextTables().significance[static_cast<int>(orientation_)];
+    order_.clear();
+    orderCells_.clear();
+    refinable_ = 0;
+    passesCoded_ = 0;
+    models_.reset();
+    if (source_ != nullptr) {
+        const std::size_t n = static_cast<std::size_t>(count_);
+        residuals_.resize(n);
+        for (std::size_t i = 0; i < n; ++i)
+            residuals_[i] = source_[i] - base_;
+    }
+}
+
+void ContextQuantizer::analyze(const float* data, std::int32_t count)
+{
+    source_ = data;
+    target_ = nullptr;
+    if (count != width_ * height_)
+        count = 0;
+    computeStatistics(data, count);
+    const bool lowPass = orientation_ == Orientation::LowPass;
+    meanCode_ = lowPass ? meanCodeOf(mean_) : 0;
+    base_ = lowPass ? static_cast<float>(meanCode_) / kMeanScale : 0.0f;
+    resetState();
+
+    float largest = 0.0f;
+    double distortion = 0.0;
+    for (const float r : residuals_) {
+        const float a = std::fabs(r);
+        if (a > largest)
+            largest = a;
+        distortion += squared(r);
+    }
+    baseDistortion_ = static_cast<float>(distortion);
+    exponent_ = kNoExponent;
+    if (largest > 0.0f && std::isfinite(largest)) {
+        // The smallest e with 2^(e + 1) >= largest, so every coefficient lies within 2 T of layer 0.
+        int e2 = 0;
+        const float fraction = std::frexp(largest, &e2);
+        int e = fraction == 0.5f ? e2 - 2 : e2 - 1;
+        if (e < kMinExponent)
+            e = kMinExponent;
+        if (e > kMaxExponent)
+            e = kMaxExponent;
+        exponent_ = e;
+    }
+    exhausted_ = false;
+}
+
+[[gnu::always_inline]] inline int ContextQuantizer::significanceContext(std::size_t cell) const
+{
+    const std::uint8_t* f = flags_.data() + cell;
+    const std::size_t s = static_cast<std::size_t>(stride_);
+    const int h = (f[-1] & kSignificant) + (f[1] & kSignificant);
+    const int v = (f[-static_cast<std::ptrdiff_t>(s)] & kSignificant) + (f[s] & kSignificant);
+    const int d = (f[-static_cast<std::ptrdiff_t>(s) - 1] & kSignificant)
+                + (f[-static_cast<std::ptrdiff_t>(s) + 1] & kSignificant) + (f[s - 1] & kSignificant)
+                + (f[s + 1] & kSignificant);
+    return contextTable_[h * 15 + v * 5 + d];
+}
+
+[[gnu::always_inline]] inline void ContextQuantizer::markSignificant(std::size_t cell, bool negative)
+{
+    std::uint8_t* f = flags_.data() + cell;
+    const std::ptrdiff_t s = stride_;
+    f[0] = static_cast<std::uint8_t>(f[0] | kSignificant | (negative ? kNegative : 0));
+    const std::ptrdiff_t around[8] = {-s - 1, -s, -s + 1, -1, 1, s - 1, s, s + 1};
+    for (const std::ptrdiff_t o : around)
+        f[o] = static_cast<std::uint8_t>(f[o] | kNeighbour);
+    // Cell rows count from -1 (the padding above the band); the neighbours span rows y - 1 ... y + 1.
+    const int y = static_cast<int>(cell / static_cast<std::size_t>(stride_)) - 1;
+    for (int row = y - 1; row <= y + 1; ++row) {
+        if (row >= 0 && row < height_)
+            stripeActive_[static_cast<std::size_t>(row / 4)] = 1;
+    }
+}
+
+template <class Io>
+[[gnu::always_inline]] inline void ContextQuantizer::codeSign(Io& io, std::size_t cell, std::size_t index, float t)
+{
+    const std::uint8_t* f = flags_.data() + cell;
+    const std::ptrdiff_t s = stride_;
+    const int hc = signContribution(f[-1], f[1]);
+    const int vc = signContribution(f[-s], f[s]);
+    const SignContext sc = kSignContexts[(hc + 1) * 3 + (vc + 1)];
+    int negative = 0;
+    if constexpr (!Io::kDecoding)
+        negative = residuals_[index] < 0.0f ? 1 : 0;
+    negative = io.bit(models_.sign(sc.context), negative ^ sc.flip) ^ sc.flip;
+    const double placed = kPlacedBySign[negative] * static_cast<double>(t);
+    if constexpr (Io::kDecoding) {
+        target_[index] = static_cast<float>(static_cast<double>(target_[index]) + placed);
+    } else {
+        float& r = residuals_[index];
+        const float before = r;
+        r = static_cast<float>(static_cast<double>(r) - placed);
+        if constexpr (Io::kPricing)
+            io.change += squared(r) - squared(before);
+    }
+    markSignificant(cell, negative != 0);
+    order_.push_back(static_cast<std::int32_t>(index));
+    orderCells_.push_back(static_cast<std::uint32_t>(cell));
+}
+
+template <class Io>
+[[gnu::always_inline]] inline void ContextQuantizer::codeSignificance(Io& io, std::size_t cell, std::size_t index, float t, int context)
+{
+    int significant = 0;
+    if constexpr (!Io::kDecoding)
+        significant = std::fabs(residuals_[index]) > t ? 1 : 0;
+    if (io.bit(models_.significance(context), significant))
+        codeSign(io, cell, index, t);
+}
+
+// The cells of a stripe column (rows `from` ... rows - 1 of 4) whose flags match `want` under `mask`, as bits.
+inline unsigned columnCells(const std::uint8_t* top, std::size_t stride, int from, int rows, std::uint8_t mask,
+                            std::uint8_t want)
+{
+    unsigned cells = 0;
+    for (int k = 0; k < 4; ++k)
+        cells |= static_cast<unsigned>((top[static_cast<std::size_t>(k) * stride] & mask) == want) << k;
+    const unsigned inRange = ((1u << rows) - 1) & ~((1u << from) - 1);
+    return cells & inRange;
+}
+
+template <class Io>
+void ContextQuantizer::significancePass(Io& io, float t)
+{
+    const std::size_t s = static_cast<std::size_t>(stride_);
+    for (int y0 = 0; y0 < height_; y0 += 4) {
+        if (!stripeActive_[static_cast<std::size_t>(y0 / 4)])
+            continue;
+        const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
+        for (int x = 0; x < width_; ++x) {
+            // The cells to code (not significant, some neighbour significant) are taken in order from a mask
+            // rather than tested one by one; a cell that turns significant can make those below it eligible,
+            // so the mask is taken again after it.
+            const std::size_t top = cellOf(x, y0);
+            const std::uint8_t* column = flags_.data() + top;
+            unsigned todo = columnCells(column, s, 0, rows, kSignificant | kNeighbour, kNeighbour);
+            while (todo != 0) {
+                const int k = std::countr_zero(todo);
+                const std::size_t cell = top + static_cast<std::size_t>(k) * s;
+                std::uint8_t& f = flags_[cell];
+                f = static_cast<std::uint8_t>(f | kVisited);
+                const std::size_t index = static_cast<std::size_t>(y0 + k) * static_cast<std::size_t>(width_)
+                                        + static_cast<std::size_t>(x);
+                codeSignificance(io, cell, index, t, significanceContext(cell));
+                if (flags_[cell] & kSignificant)
+                    todo = columnCells(flags_.data() + top, s, k + 1, rows, kSignificant | kNeighbour, kNeighbour);
+                else
+                    todo &= todo - 1;
+            }
+        }
+    }
+}
+
+template <class Io>
+void ContextQuantizer::refinementPass(Io& io, float t)
+{
+    const double half = 0.5 * static_cast<double>(t);
+    for (std::size_t j = 0; j < refinable_; ++j) {
+        const std::size_t index = static_cast<std::size_t>(order_[j]);
+        std::uint8_t& f = flags_[orderCells_[j]];
+        const int context = (f & kRefined) ? 2 : ((f & kNeighbour) ? 1 : 0);
+        int up = 0;
+        if constexpr (!Io::kDecoding)
+            up = residuals_[index] > 0.0f ? 1 : 0;
+        up = io.bit(models_.refinement(context), up);
+        f = static_cast<std::uint8_t>(f | kRefined);
+        const double moved = kMovedByRefinement[up] * half;
+        if constexpr (Io::kDecoding) {
+            target_[index] = static_cast<float>(static_cast<double>(target_[index]) + moved);
+        } else {
+            float& r = residuals_[index];
+            const float before = r;
+            r = static_cast<float>(static_cast<double>(r) - moved);
+            if constexpr (Io::kPricing)
+                io.change += squared(r) - squared(before);
+        }
+    }
+}
+
+template <class Io>
+void ContextQuantizer::cleanupPass(Io& io, float t)
+{
+    const std::size_t s = static_cast<std::size_t>(stride_);
+    const std::size_t w = static_cast<std::size_t>(width_);
+    for (int y0 = 0; y0 < height_; y0 += 4) {
+        const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
+        for (int x = 0; x < width_; ++x) {
+            const std::size_t top = cellOf(x, y0);
+            const std::size_t topIndex = static_cast<std::size_t>(y0) * w + static_cast<std::size_t>(x);
+            int k = 0;
+            if (rows == 4) {
+                constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
+                if (((flags_[top] | flags_[top + s] | flags_[top + 2 * s] | flags_[top + 3 * s]) & busy) == 0) {
+                    int first = 4;
+                    if constexpr (!Io::kDecoding) {
+                        for (int i = 0; i < 4; ++i) {
+                            if (std::fabs(residuals_[topIndex + static_cast<std::size_t>(i) * w]) > t) {
+                                first = i;
+                                break;
+                            }
+                        }
+                    }
+                    if (!io.bit(models_.run(), first < 4 ? 1 : 0))
+                        continue;
+                    const int high = io.plainBit(models_.uniform(), first >> 1);
+                    const int low = io.plainBit(models_.uniform(), first & 1);
+                    first = high * 2 + low;
+                    codeSign(io, top + static_cast<std::size_t>(first) * s,
+                             topIndex + static_cast<std::size_t>(first) * w, t);
+                    k = first + 1;
+                }
+            }
+            if (k >= rows)
+                continue;
+            // The cells left to code (neither visited by this layer's significance pass nor significant) do not
+            // change while the column is coded, so they come from one mask; the visited marks are cleared first
+            // (nothing below reads them).
+            unsigned todo = columnCells(flags_.data() + top, s, k, rows, kVisited | kSignificant, 0);
+            for (int j = k; j < rows; ++j) {
+                std::uint8_t& f = flags_[top + static_cast<std::size_t>(j) * s];
+                f = static_cast<std::uint8_t>(f & ~kVisited);
+            }
+            for (; todo != 0; todo &= todo - 1) {
+                const int j = std::countr_zero(todo);
+                const std::size_t cell = top + static_cast<std::size_t>(j) * s;
+                codeSignificance(io, cell, topIndex + static_cast<std::size_t>(j) * w, t, significanceContext(cell));
+            }
+        }
+    }
+}
+
+template <class Io>
+void ContextQuantizer::codePass(Io& io, int pass)
+{
+    const int layer = pass / kPassesPerLayer;
+    const float t = layerThreshold(layer);
+    switch (pass % kPassesPerLayer) {
+    case 0:
+        refinable_ = order_.size();
+        significancePass(io, t);
+        break;
+    case 1: refinementPass(io, t); break;
+    default: cleanupPass(io, t); break;
+    }
+    ++passesCoded_;
+}
+
+void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& rate, float& distortion)
+{
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    float r = 0.0f;
+    float d = baseDistortion_;
+    for (int q = 0; q < precision; ++q) {
+        if (q >= precisionCount_ - 1 || q >= kMaxLayers * kPassesPerLayer) {
+            r = d = infinity;
+            break;
+        }
+        while (passesCoded_ <= q && !exhausted_) {
+            const int pass = passesCoded_;
+            if (empty() || layerThreshold(pass / kPassesPerLayer) <= minimumStep || r > rateCeiling_) {
+                exhausted_ = true;
+                break;
+            }
+            PriceIo io;
+            codePass(io, pass);
+            passRates_[static_cast<std::size_t>(pass)] = static_cast<float>(io.rate);
+            passChanges_[static_cast<std::size_t>(pass)] = static_cast<float>(io.change);
+        }
+        if (passesCoded_ <= q) {
+            r = d = infinity;
+            break;
+        }
+        r += passRates_[static_cast<std::size_t>(q)];
+        d += passChanges_[static_cast<std::size_t>(q)];
+    }
+    rate = r;
+    distortion = d;
+}
+
+void ContextQuantizer::encode(EncoderStream& stream, int precision)
+{
+    resetState();
+    EncodeIo io{stream};
+    const int passes = empty() ? 0 : precision;
+    for (int q = 0; q < passes && q < kMaxLayers * kPassesPerLayer; ++q)
+        codePass(io, q);
+}
+
+void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)
+{
+    if (empty())
+        precision = 0;
+    writeNonnegative(stream.bits, precision);
+    if (orientation_ == Orientation::LowPass)
+        writeInteger(stream.bits, meanCode_);
+    if (precision >= 1)
+        writeInteger(stream.bits, exponent_);
+}
+
+int ContextQuantizer::headerBits(int precision) const
+{
+    if (empty())
+        precision = 0;
+    int bits = gammaBits(static_cast<std::uint32_t>(precision) + 1);
+    if (orientation_ == Orientation::LowPass)
+        bits += integerBits(meanCode_);
+    if (precision >= 1)
+        bits += integerBits(exponent_);
+    return bits;
+}
+
+bool ContextQuantizer::readHeader(DecoderStream& stream, int& precision)
+{
+    precision = readNonnegative(stream.bits);
+    if (stream.bits.failed())
+        return false;
+    if (precision >= precisionCount_) {
+        stream.bits.fail("corrupt stream: precision " + std::to_string(precision) + " above the largest, "
+                         + std::to_string(precisionCount_ - 1));
+        precision = 0;
+        return false;
+    }
+    meanCode_ = 0;
+    if (orientation_ == Orientation::LowPass) {
+        meanCode_ = readInteger(stream.bits);
+        if (meanCode_ >= kMeanCodeLimit || meanCode_ <= -kMeanCodeLimit) {
+            stream.bits.fail("corrupt stream: low-pass mean out of range");
+            return false;
+        }
+    }
+    base_ = static_cast<float>(meanCode_) / kMeanScale;
+    exponent_ = kNoExponent;
+    if (precision >= 1) {
+        const std::int32_t e = readInteger(stream.bits);
+        if (e < kMinExponent || e > kMaxExponent) {
+            stream.bits.fail("corrupt stream: threshold exponent " + std::to_string(e) + " out of range");
+            precision = 0;
+            return false;
+        }
+        exponent_ = e;
+    }
+    return !stream.bits.failed();
+}
+
+void ContextQuantizer::prepareDecode(float* data, std::int32_t count)
+{
+    target_ = data;
+    source_ = nullptr;
+    residuals_.clear();
+    count_ = count == width_ * height_ ? count : 0;
+    for (std::int32_t i = 0; i < count_; ++i)
+        data[i] = base_;
+    resetState();
+}
+
+bool ContextQuantizer::decode(DecoderStream& stream, int precision)
+{
+    if (precision < 0 || precision >= precisionCount_) {
+        stream.bits.fail("corrupt stream: precision " + std::to_string(precision) + " out of range");
+        return false;
+    }
+    if (precision > 0 && (empty() || count_ != width_ * height_)) {
+        stream.bits.fail("corrupt stream: a band without threshold has layers");
+        return false;
+    }
+    DecodeIo io{stream};
+    for (int q = 0; q < precision; ++q) {
+        codePass(io, q);
+        if (stream.bits.pastEnd())
+            stream.bits.fail("truncated stream: it ends before its last symbol");
+        if (stream.bits.failed())
+            return false;
+    }
+    return true;
+}
+
+} // namespace nubo

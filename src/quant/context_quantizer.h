@@ -1,0 +1,141 @@
+#pragma once
+
+#include "quant/quantizer.h"
+#include "wavelet/frequency_model.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace nubo {
+
+// Embedded dead-zone quantiser of one subband of the colour wavelet coder, with neighbour contexts. Thresholds
+// are powers of two: layer l has T = 2^(e - l), e fixed by the band's largest magnitude so every coefficient is
+// at most 2 T at layer 0. A coefficient turns significant when |x| > T (placed at +-1.5 T) and is refined by
+// +-T / 2 at each later layer. Each layer is coded in three passes over the band, in stripes of four rows
+// scanned column by column:
+//   1. significance of the insignificant coefficients that have a significant neighbour;
+//   2. refinement of the coefficients significant before the layer, in the order they became significant;
+//   3. significance of all others, four coefficients of a stripe column without significant neighbours coded
+//      by one run symbol (and, when one turns significant, the position of the first in two plain bits).
+// Significance is coded with one of 9 contexts chosen from the significant horizontal, vertical and diagonal
+// neighbours as the band's orientation suggests, the sign with one of 5 contexts from the neighbours' signs,
+// refinement with 3 contexts. Models are binary, adaptive, shared by all layers of the band.
+//
+// Precision p is the number of passes coded (layer p / 3, pass p % 3 when p is not a multiple of 3), so the
+// allocation can stop a band after any pass. The low-pass band codes its coefficients less their mean (in units
+// of 1/16, stored in its header); the high-pass bands are coded as they are.
+class ContextQuantizer final : public Quantizer {
+public:
+    // Layers are bounded by the exponent range: 2^(e - l) stays a normal float for |e| <= 60 and l < 48.
+    static constexpr int kMaxLayers = 40;
+    static constexpr int kPassesPerLayer = 3;
+    static constexpr int kMaxPrecisions = kMaxLayers * kPassesPerLayer + 1;
+    // Exponents a header may carry.
+    static constexpr int kMinExponent = -60;
+    static constexpr int kMaxExponent = 60;
+
+    // Which neighbours predict significance: the low-pass band and bands high-pass along columns follow their
+    // rows (horizontal neighbours first), bands high-pass along rows their columns, the diagonal bands the
+    // diagonals.
+    enum class Orientation { LowPass, HighAlongRows, HighAlongColumns, HighBoth };
+
+    // The orientation of band b of a transform (0 low-pass, then high/low, low/high, high/high per level).
+    static Orientation orientationOfBand(int band);
+
+    // A width x height band; precisionCount precisions 0 ... precisionCount - 1 are tabulated (at most
+    // kMaxPrecisions). Squared error is the distortion; no metric object is needed.
+    ContextQuantizer(int width, int height, Orientation orientation, int precisionCount);
+
+    // Precisions whose rate before their last pass already exceeds this many bits are priced +infinity without
+    // being computed (they cannot fit a budget of that size).
+    void setRateCeiling(float bits) { rateCeiling_ = bits; }
+
+    void analyze(const float* data, std::int32_t count) override;
+    void prepareDecode(float* data, std::int32_t count) override;
+    void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
+    void encode(EncoderStream& stream, int precision) override;
+    bool decode(DecoderStream& stream, int precision) override;
+    void writeHeader(EncoderStream& stream, int precision) override;
+    bool readHeader(DecoderStream& stream, int& precision) override;
+
+    // Header bits writeHeader spends at `precision`.
+    int headerBits(int precision) const;
+
+    int exponent() const { return exponent_; }
+    std::int32_t meanCode() const { return meanCode_; }
+    bool empty() const { return exponent_ == kNoExponent; }
+    int precisionCount() const { return precisionCount_; }
+    float passRate(int pass) const { return passRates_[static_cast<std::size_t>(pass)]; }
+    float passDistortionChange(int pass) const { return passChanges_[static_cast<std::size_t>(pass)]; }
+
+private:
+    static constexpr int kNoExponent = kMinExponent - 1; // a band of zeros: nothing to code above precision 0
+
+    // All binary: significance 0 ... 8, sign 9 ... 13, refinement 14 ... 16, run 17, and a never adapted one for
+    // plain bits, 18.
+    struct Models {
+        std::vector<FrequencyModel> all;
+        Models();
+        void reset();
+        FrequencyModel& significance(int context) { return all[static_cast<std::size_t>(context)]; }
+        FrequencyModel& sign(int context) { return all[static_cast<std::size_t>(9 + context)]; }
+        FrequencyModel& refinement(int context) { return all[static_cast<std::size_t>(14 + context)]; }
+        FrequencyModel& run() { return all[17]; }
+        FrequencyModel& uniform() { return all[18]; }
+    };
+
+    template <class Io>
+    void codePass(Io& io, int pass);
+    template <class Io>
+    void significancePass(Io& io, float t);
+    template <class Io>
+    void refinementPass(Io& io, float t);
+    template <class Io>
+    void cleanupPass(Io& io, float t);
+    template <class Io>
+    void codeSignificance(Io& io, std::size_t cell, std::size_t index, float t, int context);
+    template <class Io>
+    void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
+
+    void resetState();
+    float layerThreshold(int layer) const;
+    int significanceContext(std::size_t cell) const;
+    void markSignificant(std::size_t cell, bool negative);
+    std::size_t cellOf(int x, int y) const
+    {
+        return static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(stride_) + static_cast<std::size_t>(x + 1);
+    }
+
+    int width_;
+    int height_;
+    int stride_;
+    Orientation orientation_;
+    int precisionCount_;
+    float rateCeiling_;
+
+    std::int32_t meanCode_ = 0;
+    float base_ = 0.0f;
+    int exponent_ = kNoExponent;
+
+    // Per cell of the band padded by one on each side (and three extra rows below, for the last stripe).
+    std::vector<std::uint8_t> flags_;
+    // Per stripe of four rows: whether any of its cells has a significant neighbour. The significance pass visits
+    // only such stripes; the others have nothing for it.
+    std::vector<std::uint8_t> stripeActive_;
+    const std::uint8_t* contextTable_ = nullptr; // significance contexts of this orientation
+    std::vector<std::int32_t> order_;    // band indices in the order they turned significant
+    std::vector<std::uint32_t> orderCells_; // and their cells
+    std::size_t refinable_ = 0;        // significant before the current layer: order_[0, refinable_)
+    int passesCoded_ = 0;
+    Models models_;
+
+    std::vector<float> passRates_;
+    std::vector<float> passChanges_;
+
+    const float* source_ = nullptr;
+    std::vector<float> residuals_; // encoding side
+    float* target_ = nullptr;      // decoding side
+    bool exhausted_ = false;       // a pass was priced +infinity: every later one is too
+};
+
+} // namespace nubo

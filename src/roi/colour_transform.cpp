@@ -1,0 +1,75 @@
+#include "roi/colour_transform.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace nubo {
+
+namespace {
+
+constexpr float kLevelShift = 128.0f;
+constexpr float kCrToRed = 1.402f;
+constexpr float kCbToGreen = 0.344136f;
+constexpr float kCrToGreen = 0.714136f;
+constexpr float kCbToBlue = 1.772f;
+
+} // namespace
+
+void forwardColourTransform(const RasterImage& image, FloatImage (&planes)[3])
+{
+    const int w = image.width();
+    const int h = image.height();
+    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    for (FloatImage& plane : planes) {
+        plane.width = w;
+        plane.height = h;
+        plane.data.assign(pixels, 0.0f);
+    }
+    const std::uint8_t* p = image.data();
+    float* y = planes[0].data.data();
+    float* cb = planes[1].data.data();
+    float* cr = planes[2].data.data();
+    for (std::size_t i = 0; i < pixels; ++i, p += 3) {
+        const float b = static_cast<float>(p[0]);
+        const float g = static_cast<float>(p[1]);
+        const float r = static_cast<float>(p[2]);
+        y[i] = ((0.299f * r + 0.587f * g) + 0.114f * b) - kLevelShift;
+        cb[i] = (-0.168736f * r - 0.331264f * g) + 0.5f * b;
+        cr[i] = (0.5f * r - 0.418688f * g) - 0.081312f * b;
+    }
+}
+
+bool inverseColourTransform(const FloatImage (&planes)[3], RasterImage& image)
+{
+    const int w = planes[0].width;
+    const int h = planes[0].height;
+    const std::size_t pixels = static_cast<std::size_t>(w > 0 ? w : 0) * static_cast<std::size_t>(h > 0 ? h : 0);
+    for (const FloatImage& plane : planes) {
+        if (plane.width != w || plane.height != h || plane.data.size() != pixels)
+            return false;
+    }
+    std::vector<float> red(pixels);
+    std::vector<float> green(pixels);
+    std::vector<float> blue(pixels);
+    const float* y = planes[0].data.data();
+    const float* cb = planes[1].data.data();
+    const float* cr = planes[2].data.data();
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const float luma = y[i] + kLevelShift;
+        red[i] = luma + kCrToRed * cr[i];
+        green[i] = (luma - kCbToGreen * cb[i]) - kCrToGreen * cr[i];
+        blue[i] = luma + kCbToBlue * cb[i];
+    }
+    RasterImage rebuilt;
+    if (!rebuilt.fromPlanes(red.data(), green.data(), blue.data(), w, h))
+        return false;
+    image = std::move(rebuilt);
+    return true;
+}
+
+std::array<float, 3> colourEnergyGains()
+{
+    return {3.0f, kCbToGreen * kCbToGreen + kCbToBlue * kCbToBlue, kCrToRed * kCrToRed + kCrToGreen * kCrToGreen};
+}
+
+} // namespace nubo
