@@ -13,6 +13,7 @@ namespace nubo {
 
 namespace {
 
+constexpr int kEndPollMs = 10;
 
 // The dialog's layout in dialog units: 126 x 24, the message at (7, 7) 91 x 8, the bar at (98, 7) 14 x 10. A
 // horizontal unit is a quarter of the font's average character width, a vertical one an eighth of its height.
@@ -35,6 +36,8 @@ WaitDialog::WaitDialog(QWidget* parent)
     animation_->setText(QStringLiteral(" "));
     timer_->setInterval(kWaitAnimationPeriodMs);
     connect(timer_, &QTimer::timeout, this, &WaitDialog::advanceAnimation);
+    endPoll_.setInterval(kEndPollMs);
+    connect(&endPoll_, &QTimer::timeout, this, &WaitDialog::closeIfWorkEnded);
 
     layOut();
 }
@@ -73,28 +76,28 @@ void WaitDialog::advanceAnimation()
 
 void WaitDialog::endFromWorker(int result)
 {
-    QMetaObject::invokeMethod(this, [this, result] { finishWork(result); }, Qt::QueuedConnection);
+    // The first end counts; a later one (a test's safety timer) changes nothing.
+    int running = kRunning;
+    workResult_.compare_exchange_strong(running, std::max(result, 0), std::memory_order_acq_rel);
 }
 
-void WaitDialog::finishWork(int result)
+void WaitDialog::closeIfWorkEnded()
 {
-    workEnded_ = true;
-    workResult_ = result;
-    QDialog::done(result);
+    if (workEnded() && isVisible())
+        QDialog::done(workResult_.load(std::memory_order_acquire));
 }
 
 int WaitDialog::run()
 {
-    // The worker may have ended before the dialog ever ran; its queued end may also still be waiting, in which
-    // case exec() meets it in its first round of events and returns at once.
-    if (workEnded_)
-        return workResult_;
+    // The worker may have ended before the dialog ever ran.
+    if (workEnded())
+        return workResult_.load(std::memory_order_acquire);
     return exec();
 }
 
 void WaitDialog::done(int result)
 {
-    if (workEnded_)
+    if (workEnded())
         QDialog::done(result);
 }
 
@@ -104,17 +107,19 @@ void WaitDialog::showEvent(QShowEvent* event)
     animation_->setText(QStringLiteral(" "));
     step_ = 0;
     timer_->start();
+    endPoll_.start();
 }
 
 void WaitDialog::hideEvent(QHideEvent* event)
 {
     timer_->stop();
+    endPoll_.stop();
     QDialog::hideEvent(event);
 }
 
 void WaitDialog::closeEvent(QCloseEvent* event)
 {
-    if (!workEnded_) {
+    if (!workEnded()) {
         event->ignore();
         return;
     }

@@ -2,6 +2,9 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
+
+#include <atomic>
 
 class QLabel;
 class QTimer;
@@ -25,15 +28,16 @@ public:
     // 4 "|||||", 9 " ".
     static QString animationFrame(int step);
 
-    // Safe from any thread: ends the dialog with this result through a queued call to the dialog's thread. When
-    // the dialog is not running yet, run() then returns at once instead of waiting for an end that has passed.
+    // Safe from any thread: records the worker's result, which the dialog's thread picks up within a few
+    // milliseconds and ends the dialog with. When the dialog is not running yet, run() then returns at once
+    // instead of waiting for an end that has passed.
     void endFromWorker(int result);
 
     // Runs the dialog modally until the worker has ended it; returns the worker's result.
     int run();
 
-    // True once the worker's end has reached the dialog's thread.
-    bool workEnded() const { return workEnded_; }
+    // True once the worker has ended the dialog.
+    bool workEnded() const { return workResult_.load(std::memory_order_acquire) != kRunning; }
 
 public slots:
     // One tick of the 400 ms timer.
@@ -48,14 +52,19 @@ protected:
 
 private:
     void layOut();
-    void finishWork(int result);
+    void closeIfWorkEnded();
+
+    static constexpr int kRunning = -1;
 
     QLabel* message_;
     QLabel* animation_;
     QTimer* timer_;
+    // Not a child, so the animation timer stays the dialog's only one. It polls workResult_: the worker hands over
+    // nothing but this atomic, which keeps the hand-over visible to race checkers that cannot see into Qt's
+    // event queue.
+    QTimer endPoll_;
     int step_ = 0;
-    bool workEnded_ = false;
-    int workResult_ = 0;
+    std::atomic<int> workResult_{kRunning};
 };
 
 } // namespace nubo
