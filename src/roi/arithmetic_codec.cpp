@@ -320,22 +320,114 @@ void ArithmeticCodec::encode(unsigned symbol, AdaptiveSymbolModel& model)
     countSymbol(model, symbol, false);
 }
 
-void ArithmeticCodec::encodeBytes(const std::uint8_t* symbols, std::size_t count, AdaptiveSymbolModel& model)
+namespace {
+
+// Width of each byte symbol's range (distribution[s + 1] - distribution[s]); the last symbol's entry is unused.
+void fillByteWidths(std::uint32_t* width, const std::uint32_t* distribution, std::uint32_t lastSymbol)
 {
-    IntervalState state{base_, length_, position_};
-    const ModelView view = viewOf(model);
-    std::uint32_t* counts = model.counts_;
-    std::uint32_t untilUpdate = model.symbolsUntilUpdate_;
+    const std::uint32_t end = std::min<std::uint32_t>(lastSymbol, 256);
+    for (std::uint32_t s = 0; s < end; ++s)
+        width[s] = distribution[s + 1] - distribution[s];
+}
+
+// Stores the four bytes of a word, most significant first.
+inline void storeBigEndian(std::uint8_t* at, std::uint32_t word)
+{
+    word = __builtin_bswap32(word);
+    std::memcpy(at, &word, sizeof word);
+}
+
+// The base and the last byte written above it (bits 32 to 39): a carry out of the base then lands in that byte
+// by itself.
+constexpr std::uint64_t kBaseAndLastByte = (std::uint64_t{1} << 40) - 1;
+
+// Encodes count byte symbols whose steps cannot pass the write limit, with a byte already written before the
+// position. The same code as encodeStep for each symbol; LastIsByte says whether a byte can be the model's last
+// symbol, whose range ends at the length rather than at a distribution entry.
+template <bool LastIsByte>
+void encodeByteRun(std::uint32_t& baseOut, std::uint32_t& lengthOut, std::size_t& positionOut,
+                   const std::uint8_t* symbols, std::size_t count, std::uint8_t* code,
+                   const std::uint32_t* distribution, const std::uint32_t* width, std::uint32_t lastSymbol,
+                   std::uint32_t* counts)
+{
+    std::size_t position = positionOut;
+    std::uint64_t low = std::uint64_t{code[position - 1]} << 32 | baseOut;
+    std::uint32_t length = lengthOut;
+    std::uint32_t scaled = length >> kLengthShift;
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned symbol = symbols[i];
-        encodeStep(state, symbol, view, codeBuffer_, writeLimit_);
+        const std::uint32_t x = distribution[symbol] * scaled;
+        low += x;
+        if (LastIsByte && symbol == lastSymbol)
+            length -= x;
+        else
+            length = width[symbol] * scaled;
+        // Only a last byte of 0xFF passes the carry on, to the bytes before it.
+        if (low > kBaseAndLastByte) {
+            low &= kBaseAndLastByte;
+            propagateCarry(code, position - 1);
+        }
+        // Renormalisation without a branch on the byte count, which follows the data: the last byte and the top
+        // three of the base are always stored, and the position moves past the 0, 1 or 2 new bytes that belong
+        // to the code (the length is at least 2^9 here); bytes stored beyond it are overwritten by later steps.
+        const std::uint32_t bytes = static_cast<std::uint32_t>(length < kMinLength)
+            + static_cast<std::uint32_t>(length < (1u << 16));
+        const unsigned shift = 8 * bytes;
+        storeBigEndian(code + position - 1, static_cast<std::uint32_t>(low >> 8));
+        position += bytes;
+        low = (low << shift) & kBaseAndLastByte;
+        // The next scaled length, (length << shift) >> 15, is picked from the three candidates rather than
+        // shifted by the byte count, which takes longer to reach: it is what the next step waits for.
+        scaled = length < (1u << 16) ? length << 1 : length < kMinLength ? length >> 7 : length >> kLengthShift;
+        length <<= shift;
         ++counts[symbol];
-        if (--untilUpdate == 0) {
+    }
+    baseOut = static_cast<std::uint32_t>(low);
+    lengthOut = length;
+    positionOut = position;
+}
+
+} // namespace
+
+void ArithmeticCodec::encodeBytes(const std::uint8_t* symbols, std::size_t count, AdaptiveSymbolModel& model)
+{
+    std::uint8_t* const code = codeBuffer_;
+    const std::size_t writeLimit = writeLimit_;
+    const std::uint32_t lastSymbol = model.lastSymbol_;
+    std::uint32_t width[256];
+    fillByteWidths(width, model.distribution_, lastSymbol);
+    IntervalState state{base_, length_, position_};
+    std::size_t i = 0;
+    while (i < count) {
+        // A step adds at most two bytes and the run stores four from the byte before the position, so this many
+        // steps stay inside the write limit. The run needs a byte written before it: the first symbols, and those
+        // of a buffer that runs short, take the checked step.
+        const std::size_t room = state.position < writeLimit ? (writeLimit - state.position - 1) / 2 : 0;
+        if (room == 0 || state.position == 0) {
+            encodeStep(state, symbols[i], viewOf(model), code, writeLimit);
+            ++model.counts_[symbols[i]];
+            if (--model.symbolsUntilUpdate_ == 0) {
+                model.update(false);
+                fillByteWidths(width, model.distribution_, lastSymbol);
+            }
+            ++i;
+            continue;
+        }
+        // Runs end where the model is updated.
+        const std::size_t run = std::min({room, count - i, std::size_t{model.symbolsUntilUpdate_}});
+        if (lastSymbol <= 0xFFu)
+            encodeByteRun<true>(state.low, state.length, state.position, symbols + i, run, code,
+                                model.distribution_, width, lastSymbol, model.counts_);
+        else
+            encodeByteRun<false>(state.low, state.length, state.position, symbols + i, run, code,
+                                 model.distribution_, width, lastSymbol, model.counts_);
+        i += run;
+        model.symbolsUntilUpdate_ -= static_cast<std::uint32_t>(run);
+        if (model.symbolsUntilUpdate_ == 0) {
             model.update(false);
-            untilUpdate = model.symbolsUntilUpdate_;
+            fillByteWidths(width, model.distribution_, lastSymbol);
         }
     }
-    model.symbolsUntilUpdate_ = untilUpdate;
     base_ = state.low;
     length_ = state.length;
     position_ = state.position;
