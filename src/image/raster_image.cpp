@@ -29,6 +29,26 @@ std::uint8_t planeValueToByte(float v)
     return static_cast<std::uint8_t>(static_cast<int>(static_cast<double>(v) + 0.5));
 }
 
+#if defined(__SSE2__)
+// planeValueToByte for four values at a time, with the same rule: v + 0.5 in double truncated, then the clamps
+// chosen by masks (v > 255 gives 255; v < 0 and NaN, which fail v >= 0, give 0).
+void fourPlaneValuesToBytes(const float* values, std::uint8_t (&bytes)[4])
+{
+    const __m128 v = _mm_loadu_ps(values);
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128i low = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(v), half));
+    const __m128i high = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(v, v)), half));
+    __m128i rounded = _mm_unpacklo_epi64(low, high);
+    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(v, _mm_set1_ps(255.0f)));
+    const __m128i belowOrNan = _mm_castps_si128(_mm_cmpnge_ps(v, _mm_setzero_ps()));
+    rounded = _mm_andnot_si128(_mm_or_si128(above, belowOrNan), rounded);
+    rounded = _mm_or_si128(rounded, _mm_and_si128(above, _mm_set1_epi32(255)));
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), _mm_setzero_si128());
+    const int word = _mm_cvtsi128_si32(packed);
+    std::memcpy(bytes, &word, sizeof bytes);
+}
+#endif
+
 } // namespace
 
 RasterImage::RasterImage(RasterImage&& other) noexcept
@@ -125,21 +145,9 @@ void RasterImage::setChannelFromPlane(int channel, const float* values)
     std::uint8_t* p = data_.data() + channel;
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // The rule of fromPlanes's four-pixel steps, written out for one channel.
     for (; i + 4 <= pixels; i += 4) {
-        const __m128 v = _mm_loadu_ps(values + i);
-        const __m128d half = _mm_set1_pd(0.5);
-        const __m128i low = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(v), half));
-        const __m128i high = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(v, v)), half));
-        __m128i rounded = _mm_unpacklo_epi64(low, high);
-        const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(v, _mm_set1_ps(255.0f)));
-        const __m128i belowOrNan = _mm_castps_si128(_mm_cmpnge_ps(v, _mm_setzero_ps()));
-        rounded = _mm_andnot_si128(_mm_or_si128(above, belowOrNan), rounded);
-        rounded = _mm_or_si128(rounded, _mm_and_si128(above, _mm_set1_epi32(255)));
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), _mm_setzero_si128());
-        const int word = _mm_cvtsi128_si32(packed);
         std::uint8_t bytes[4];
-        std::memcpy(bytes, &word, sizeof bytes);
+        fourPlaneValuesToBytes(values + i, bytes);
         for (int k = 0; k < 4; ++k, p += kBytesPerPixel)
             *p = bytes[k];
     }
@@ -156,29 +164,13 @@ bool RasterImage::fromPlanes(const float* red, const float* green, const float* 
     std::uint8_t* p = data_.data();
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Four pixels at a time with the same rule: v + 0.5 in double truncated, then the clamps chosen by masks
-    // (v > 255 gives 255; v < 0 and NaN, which fail v >= 0, give 0).
-    const auto toBytes = [](const float* values, std::uint8_t (&bytes)[4]) {
-        const __m128 v = _mm_loadu_ps(values);
-        const __m128d half = _mm_set1_pd(0.5);
-        const __m128i low = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(v), half));
-        const __m128i high = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(v, v)), half));
-        __m128i rounded = _mm_unpacklo_epi64(low, high);
-        const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(v, _mm_set1_ps(255.0f)));
-        const __m128i belowOrNan = _mm_castps_si128(_mm_cmpnge_ps(v, _mm_setzero_ps()));
-        rounded = _mm_andnot_si128(_mm_or_si128(above, belowOrNan), rounded);
-        rounded = _mm_or_si128(rounded, _mm_and_si128(above, _mm_set1_epi32(255)));
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), _mm_setzero_si128());
-        const int word = _mm_cvtsi128_si32(packed);
-        std::memcpy(bytes, &word, sizeof bytes);
-    };
     for (; i + 4 <= pixels; i += 4) {
         std::uint8_t b[4];
         std::uint8_t g[4];
         std::uint8_t r[4];
-        toBytes(blue + i, b);
-        toBytes(green + i, g);
-        toBytes(red + i, r);
+        fourPlaneValuesToBytes(blue + i, b);
+        fourPlaneValuesToBytes(green + i, g);
+        fourPlaneValuesToBytes(red + i, r);
         for (int k = 0; k < 4; ++k, p += kBytesPerPixel) {
             p[0] = b[k];
             p[1] = g[k];
