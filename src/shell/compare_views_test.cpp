@@ -25,11 +25,9 @@ QRgb rgbAt(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFF
 
 } // namespace
 
-class CompareViewsTest : public QObject {
+class CompareViewsTest : public test::AppTestCase {
     Q_OBJECT
 private:
-    std::unique_ptr<CnuboApp> app_;
-
     // Opens the pictures (w x h, colour) in this order; the last one is active.
     void open(const QList<std::tuple<int, int, QRgb>>& pictures)
     {
@@ -57,13 +55,7 @@ private:
 private slots:
     void initTestCase() { test::isolateSettings(); }
 
-    void cleanup()
-    {
-        test::stopWaiting();
-        app_.reset();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-    }
+    void cleanup() { closeApp(); }
 
     // Compare views is enabled only while another open picture has the active one's size, and pairs the active
     // document with the next such one after it, skipping pictures of another size.

@@ -22,11 +22,9 @@
 
 namespace nubo {
 
-class RateChartTest : public QObject {
+class RateChartTest : public test::AppTestCase {
     Q_OBJECT
 private:
-    std::unique_ptr<CnuboApp> app_;
-
     CRateChartWindow* openChart(int w, int h)
     {
         const QString path = test::writeBitmap(w, h, 200, 90, 30, QStringLiteral("chart_%1.bmp").arg(w));
@@ -48,13 +46,7 @@ private:
 private slots:
     void initTestCase() { test::isolateSettings(); }
 
-    void cleanup()
-    {
-        test::stopWaiting();
-        app_.reset();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-    }
+    void cleanup() { closeApp(); }
 
     // A two-ratio sweep plots one point per ratio on each of the three curves, at the bpp and PSNR the CSV gives,
     // and saves its CSV, a PNG and an SVG.

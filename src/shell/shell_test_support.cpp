@@ -164,14 +164,19 @@ void ViewTestCase::openPicture(const QString& name, int w, int h, QRgb colour, Q
     QVERIFY(QTest::qWaitForWindowExposed(app_->mainFrame()));
 }
 
-void ViewTestCase::closePicture()
+void AppTestCase::closeApp()
 {
     stopWaiting();
     app_.reset();
-    view_ = nullptr;
-    doc_ = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
         w->close();
+}
+
+void ViewTestCase::closePicture()
+{
+    closeApp();
+    view_ = nullptr;
+    doc_ = nullptr;
 }
 
 CMainFrame* ViewTestCase::frame() const { return app_->mainFrame(); }

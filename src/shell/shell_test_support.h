@@ -78,11 +78,20 @@ QString scratchDir();
 // the prompt the dialog showed, once it has been answered.
 std::shared_ptr<QString> answerRatioDialog(const QString& text);
 
-// The start the view tests share: one picture of one colour opened in a new application, its main window resized
-// and on screen. A test class derives from it and calls closePicture from its cleanup slot.
-class ViewTestCase : public QObject {
+// What the desktop tests share: an application of the test's own, made by the test and ended from its cleanup
+// slot with closeApp.
+class AppTestCase : public QObject {
 protected:
     std::unique_ptr<CnuboApp> app_;
+
+    // Stops the dialog waits, ends the application and closes every window left.
+    void closeApp();
+};
+
+// The start the view tests share: one picture of one colour opened in a new application, its main window resized
+// and on screen. A test class derives from it and calls closePicture from its cleanup slot.
+class ViewTestCase : public AppTestCase {
+protected:
     CnuboView* view_ = nullptr;
     CnuboDoc* doc_ = nullptr;
 
