@@ -119,10 +119,6 @@ private:
                            std::size_t writeLimit);
     static unsigned decodeStep(IntervalState& state, const ModelView& model, const std::uint8_t* code,
                                std::size_t size);
-    static void narrowAndRenormalise(IntervalState& state, std::uint32_t x, std::uint32_t y, const std::uint8_t* code);
-    static void fillSymbolLookup(std::uint8_t* symbolOf, const ModelView& model);
-    static unsigned decodeLookupStep(IntervalState& state, const ModelView& model, const std::uint8_t* code,
-                                     const std::uint8_t* symbolOf);
     static void countSymbol(AdaptiveSymbolModel& model, unsigned symbol, bool forDecoder);
 
     std::uint8_t* codeBuffer_ = nullptr;

@@ -16,48 +16,23 @@
 #include "shell/nubo_doc.h"
 #include "shell/nubo_view.h"
 #include "shell/rate_chart_window.h"
+#include "shell/screenshot_support.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QStandardPaths>
-
-#include <cstdio>
-
-namespace {
-
-bool save(QWidget* widget, const QString& folder, const char* name)
-{
-    QApplication::processEvents();
-    const QString path = QDir(folder).filePath(QString::fromLatin1(name));
-    if (!widget->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("wrote %s\n", qPrintable(path));
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
-    // The user's settings (recent files) stay untouched.
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: nubo_compare_screenshots OUTPUT_FOLDER PICTURE\n");
-        return 2;
-    }
+    nubo::ScreenshotRun run(argc, argv, 2, 2, "nubo_compare_screenshots OUTPUT_FOLDER PICTURE");
+    nubo::CnuboApp* app = run.open(2);
+    if (!app)
+        return run.failure();
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    nubo::CnuboApp app;
-    if (!app.initInstance({QString::fromLocal8Bit(argv[2])}))
-        return 1;
-    nubo::CMainFrame* frame = app.mainFrame();
+    nubo::CMainFrame* frame = app->mainFrame();
     frame->resize(760, 640);
-    nubo::CnuboDoc* source = app.documents()->activeDocument();
+    nubo::CnuboDoc* source = app->documents()->activeDocument();
     if (!source)
         return 1;
 
@@ -76,12 +51,12 @@ int main(int argc, char* argv[])
     nubo::DecodedPicture decoded = nubo::decodeDocument(encoded->bytes, everything);
     if (!decoded.outcome.complete())
         return 1;
-    nubo::CnuboDoc* coded = app.documents()->createDocument(QStringLiteral("coded 60-1"));
+    nubo::CnuboDoc* coded = app->documents()->createDocument(QStringLiteral("coded 60-1"));
     coded->data().image() = std::move(decoded.image);
     coded->refreshViews();
 
     // Split at 200 %, around the edge of the face region, where the two ratios meet.
-    nubo::CCompareWindow* compare = nubo::openCompareWindow(*app.documents(), frame);
+    nubo::CCompareWindow* compare = nubo::openCompareWindow(*app->documents(), frame);
     if (!compare)
         return 1;
     compare->resize(620, 460);
@@ -92,7 +67,7 @@ int main(int argc, char* argv[])
         scroll->horizontalScrollBar()->setValue(260);
         scroll->verticalScrollBar()->setValue(250);
     }
-    if (!save(compare, folder, "compare-split.png"))
+    if (!nubo::saveGrab(compare, folder, "compare-split.png"))
         return 1;
 
     compare->gainBox()->setValue(8);
@@ -102,7 +77,7 @@ int main(int argc, char* argv[])
         return 1;
     if (nubo::CChildFrame* child = difference->views().first()->frame())
         child->move(8, 8);
-    if (!save(frame, folder, "difference.png"))
+    if (!nubo::saveGrab(frame, folder, "difference.png"))
         return 1;
 
     // The chart of the source document (its face region at 4:1) over six background ratios.
@@ -115,5 +90,5 @@ int main(int argc, char* argv[])
     chart->runSweep();
     if (chart->result().points.size() != 6)
         return 1;
-    return save(chart, folder, "rd-chart.png") ? 0 : 1;
+    return nubo::saveGrab(chart, folder, "rd-chart.png") ? 0 : 1;
 }

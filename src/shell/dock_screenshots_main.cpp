@@ -16,35 +16,17 @@
 #include "shell/nubo_view.h"
 #include "shell/region_table_dock.h"
 #include "shell/results_log_dock.h"
+#include "shell/screenshot_support.h"
 #include "shell/select_regions_dialog.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QMouseEvent>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
 
-#include <cstdio>
-
 namespace {
-
-void mouse(QWidget* view, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held)
-{
-    QMouseEvent event(type, QPointF(pos), QPointF(view->mapToGlobal(pos)), button, held, Qt::NoModifier);
-    QApplication::sendEvent(view, &event);
-}
-
-void dragRegion(QWidget* view, QPoint from, QPoint to)
-{
-    mouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    mouse(view, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
-    mouse(view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-    mouse(view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-}
 
 // Answers the commands' dialogs: every record decoded, the first document compared, every box read and closed.
 void answerDialogs()
@@ -60,55 +42,24 @@ void answerDialogs()
     }
 }
 
-bool save(QWidget* widget, const QString& folder, const char* name)
-{
-    QApplication::processEvents();
-    const QString path = QDir(folder).filePath(QString::fromLatin1(name));
-    if (!widget->grab().save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("wrote %s\n", qPrintable(path));
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    // The user's settings (recent files) stay untouched.
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: nubo_dock_screenshots OUTPUT_FOLDER PICTURE\n");
-        return 2;
-    }
+    nubo::ScreenshotRun run(argc, argv, 2, 2, "nubo_dock_screenshots OUTPUT_FOLDER PICTURE");
+    nubo::CnuboApp* app = run.open(2);
+    if (!app)
+        return run.failure();
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    nubo::CnuboApp app;
-    if (!app.initInstance({QString::fromLocal8Bit(argv[2])}))
-        return 1;
-    nubo::CMainFrame* frame = app.mainFrame();
-    nubo::CnuboDoc* document = app.documents()->activeDocument();
-    nubo::CnuboView* view = app.documents()->activeView();
+    nubo::CMainFrame* frame = app->mainFrame();
+    nubo::CnuboView* view = app->documents()->activeView();
     auto* inspector = frame->findChild<nubo::RegionInspector*>();
     auto* results = frame->findChild<nubo::ResultsLogDock*>();
-    if (!document || !view || !inspector || !results)
+    if (!view || !inspector || !results)
         return 1;
 
-    dragRegion(view, {160, 60}, {300, 190});  // the face
-    dragRegion(view, {350, 0}, {470, 280});   // the shuttle
-    dragRegion(view, {130, 345}, {215, 425}); // the mission badge, kept lossless
-    nubo::RegionSet& regions = document->data().regions();
-    if (regions.count() != 3)
+    if (!nubo::markSampleRegions(view, nubo::DescriptionMode::Short))
         return 1;
-    regions.at(0).ratio = 4;
-    regions.at(1).ratio = 20;
-    regions.at(2).coderKind = nubo::CoderKind::Arithmetic;
-    document->data().background().setRatio(40);
-    document->data().setDescriptionMode(nubo::DescriptionMode::Short);
-    mouse(view, QEvent::MouseButtonPress, {230, 125}, Qt::LeftButton, Qt::LeftButton);
-    mouse(view, QEvent::MouseButtonRelease, {230, 125}, Qt::LeftButton, Qt::NoButton);
-    document->refreshViews();
 
     inspector->show();
     frame->resize(1100, 620);
@@ -116,7 +67,7 @@ int main(int argc, char* argv[])
     frame->resizeDocks({inspector}, {560}, Qt::Horizontal);
     if (QMdiSubWindow* child = view->frame())
         child->setGeometry(4, 4, 520, 540);
-    if (!save(frame, folder, "region-table.png"))
+    if (!nubo::saveGrab(frame, folder, "region-table.png"))
         return 1;
 
     // A Test ROI of every record, then a comparison of the picture with its decoded copy.
@@ -124,7 +75,7 @@ int main(int argc, char* argv[])
     QObject::connect(&answers, &QTimer::timeout, &answerDialogs);
     answers.start(20);
     frame->dispatch(nubo::cmd::TestRoi);
-    app.documents()->mdiArea()->setActiveSubWindow(view->frame());
+    app->documents()->mdiArea()->setActiveSubWindow(view->frame());
     frame->dispatch(nubo::cmd::CompareWith);
     answers.stop();
 
@@ -133,5 +84,5 @@ int main(int argc, char* argv[])
     frame->resizeDocks({results}, {150}, Qt::Vertical);
     frame->resize(1100, 300);
     results->table()->clearSelection();
-    return save(results, folder, "results-log.png") ? 0 : 1;
+    return nubo::saveGrab(results, folder, "results-log.png") ? 0 : 1;
 }

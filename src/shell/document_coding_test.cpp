@@ -201,7 +201,7 @@ private slots:
         QTRY_VERIFY(!dialog.isVisible());
     }
 
-    // A worker that ended before the dialog ran ends it at once, whether its end was already delivered or not.
+    // A worker that ended before the dialog ran ends it at once, whether events ran in between or not.
     void waitDialogEndsWhenWorkerFinishedFirst()
     {
         {
@@ -214,7 +214,7 @@ private slots:
             QVERIFY(!dialog.isVisible());
         }
         {
-            // Still queued when the dialog starts: exec meets it in its first round of events. The late timer only
+            // No events between the end and the dialog's start. The late timer only
             // keeps a failure from hanging the test.
             WaitDialog dialog;
             dialog.endFromWorker(1);
