@@ -129,6 +129,9 @@ private:
     // Encoding side, per cell as flags_: the first layer whose threshold the cell's residual exceeds while it is
     // not significant (kNeverSignificant for none), so the passes test a byte instead of a magnitude.
     std::vector<std::uint8_t> significanceLayers_;
+    // Per cell as flags_: its significant neighbours, h * 15 + v * 5 + d (horizontal, vertical, diagonal), kept up
+    // as cells turn significant so a significance context is one lookup.
+    std::vector<std::uint8_t> neighbourCounts_;
     // Per stripe of four rows: whether any of its cells has a significant neighbour. The significance pass visits
     // only such stripes; the others have nothing for it.
     std::vector<std::uint8_t> stripeActive_;
