@@ -3,11 +3,18 @@
 #include "wavelet/coder_streams.h"
 #include "wavelet/integer_codes.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace nubo {
 
@@ -101,6 +108,11 @@ int contextFromCounts(ContextQuantizer::Orientation orientation, int h, int v, i
     return d == 1 ? 1 : 0;
 }
 
+// A cell's significant neighbours counted in one byte, h * 15 + v * 5 + d, the index of the tables below.
+constexpr std::uint8_t kHorizontalStep = 15;
+constexpr std::uint8_t kVerticalStep = 5;
+constexpr std::uint8_t kDiagonalStep = 1;
+
 struct ContextTables {
     std::uint8_t significance[4][3 * 3 * 5];
 };
@@ -147,7 +159,7 @@ int signContribution(std::uint8_t a, std::uint8_t b)
 constexpr double kPlacedBySign[2] = {1.5, -1.5};
 constexpr double kMovedByRefinement[2] = {-1.0, 1.0};
 
-// Every model of the quantizer is binary (Models), so the Io structs use the two-symbol model calls.
+// Every model of the quantizer is binary (Models): BinaryModel, which counts as a two-symbol FrequencyModel.
 
 // Pricing: every decision adds its cost in bits and adapts the model; the change of squared error is summed
 // beside it. Both sums live here, in a local of the pricing call that the inlined passes keep in registers
@@ -159,13 +171,13 @@ struct PriceIo {
     double rate = 0.0;
     double change = 0.0;
 
-    int bit(FrequencyModel& model, int value)
+    int bit(BinaryModel& model, int value)
     {
-        rate += lg[static_cast<std::size_t>(model.total())] - lg[static_cast<std::size_t>(model.countOf<2>(value))];
-        model.updateOf<2>(value);
+        rate += lg[static_cast<std::size_t>(model.total())] - lg[static_cast<std::size_t>(model.count(value))];
+        model.update(value);
         return value;
     }
-    int plainBit(FrequencyModel&, int value)
+    int plainBit(BinaryModel&, int value)
     {
         rate += 1.0;
         return value;
@@ -177,15 +189,15 @@ struct EncodeIo {
     static constexpr bool kPricing = false;
     EncoderStream& stream;
 
-    int bit(FrequencyModel& model, int value)
+    int bit(BinaryModel& model, int value)
     {
-        stream.arith.encode(model.countOf<2>(value), model.cumulativeOf<2>(value), model.total());
-        model.updateOf<2>(value);
+        stream.arith.encode(model.count(value), model.cumulative(value), model.total());
+        model.update(value);
         return value;
     }
-    int plainBit(FrequencyModel& model, int value)
+    int plainBit(BinaryModel& model, int value)
     {
-        stream.arith.encode(model.countOf<2>(value), model.cumulativeOf<2>(value), model.total());
+        stream.arith.encode(model.count(value), model.cumulative(value), model.total());
         return value;
     }
 };
@@ -195,17 +207,17 @@ struct DecodeIo {
     static constexpr bool kPricing = false;
     DecoderStream& stream;
 
-    int bit(FrequencyModel& model, int)
+    int bit(BinaryModel& model, int)
     {
-        const int value = stream.arithDecoder().decode(model);
+        const int value = stream.arithDecoder().decodeWithModel(model);
         if (stream.bits.failed())
             return 0;
-        model.updateOf<2>(value);
+        model.update(value);
         return value;
     }
-    int plainBit(FrequencyModel& model, int)
+    int plainBit(BinaryModel& model, int)
     {
-        const int value = stream.arithDecoder().decode(model);
+        const int value = stream.arithDecoder().decodeWithModel(model);
         return stream.bits.failed() ? 0 : value;
     }
 };
@@ -214,25 +226,32 @@ double squared(float e) { return static_cast<double>(e) * static_cast<double>(e)
 
 } // namespace
 
-ContextQuantizer::Models::Models()
+namespace {
+
+// The count limit of each model of Models, in its order.
+constexpr std::int32_t modelTotalLimit(std::size_t model)
 {
-    all.reserve(19);
-    for (int i = 0; i < 9; ++i)
-        all.emplace_back(2, kSignificanceTotal);
-    for (int i = 0; i < 5; ++i)
-        all.emplace_back(2, kSignTotal);
-    for (int i = 0; i < 3; ++i)
-        all.emplace_back(2, kRefinementTotal);
-    all.emplace_back(2, kRunTotal);
-    all.emplace_back(2, kSignTotal);
+    return model < 9 ? kSignificanceTotal : model < 14 ? kSignTotal : model < 17 ? kRefinementTotal
+                                                                      : model == 17 ? kRunTotal : kSignTotal;
+}
+
+template <std::size_t... I>
+std::array<BinaryModel, sizeof...(I)> freshModels(std::index_sequence<I...>)
+{
+    return {BinaryModel(modelTotalLimit(I))...};
+}
+
+} // namespace
+
+ContextQuantizer::Models::Models() : all(freshModels(std::make_index_sequence<19>()))
+{
     reset();
 }
 
 void ContextQuantizer::Models::reset()
 {
-    const std::int32_t even[2] = {1, 1};
-    for (FrequencyModel& model : all)
-        model.initialise(even);
+    for (BinaryModel& model : all)
+        model.reset();
 }
 
 ContextQuantizer::Orientation ContextQuantizer::orientationOfBand(int band)
@@ -264,7 +283,8 @@ float ContextQuantizer::layerThreshold(int layer) const { return std::ldexp(1.0f
 void ContextQuantizer::resetState()
 {
     // One padding cell around the band and three more rows below it, so a stripe's neighbours always exist.
-    flags_.assign(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 5), 0);
+    flags_.assign(cellCount(), 0);
+    neighbourCounts_.assign(cellCount(), 0);
     stripeActive_.assign(static_cast<std::size_t>(height_ / 4 + 2), 0);
     contextTable_ = contextTables().significance[static_cast<int>(orientation_)];
     order_.clear();
@@ -313,19 +333,58 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
             e = kMaxExponent;
         exponent_ = e;
     }
+    findSignificanceLayers();
     exhausted_ = false;
+}
+
+namespace {
+
+constexpr std::uint8_t kNeverSignificant = 255;
+
+// The first layer l >= 0 whose threshold 2^(exponent - l) the magnitude of r exceeds, as the passes compare:
+// with |r| in [2^k, 2^(k + 1)), |r| > 2^m holds for m < k, and for m = k unless |r| is 2^k itself.
+std::uint8_t significanceLayer(float r, int exponent)
+{
+    const float a = std::fabs(r);
+    if (!(a > 0.0f))
+        return kNeverSignificant; // zero or NaN: never above a threshold
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(a);
+    const int biased = static_cast<int>(bits >> 23);
+    if (biased == 255)
+        return 0; // infinite: above every threshold
+    int k = 0;
+    bool power = false;
+    if (biased == 0) {
+        k = std::ilogb(a);
+        power = a == std::ldexp(1.0f, k);
+    } else {
+        k = biased - 127;
+        power = (bits & 0x7fffffu) == 0;
+    }
+    const int layer = power ? exponent - k + 1 : exponent - k;
+    if (layer < 0)
+        return 0;
+    return layer >= kNeverSignificant ? kNeverSignificant : static_cast<std::uint8_t>(layer);
+}
+
+} // namespace
+
+void ContextQuantizer::findSignificanceLayers()
+{
+    significanceLayers_.assign(cellCount(), kNeverSignificant);
+    if (empty() || residuals_.size() != static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_))
+        return;
+    for (int y = 0; y < height_; ++y) {
+        const float* row = residuals_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        std::uint8_t* layers = significanceLayers_.data() + cellOf(0, y);
+        for (int x = 0; x < width_; ++x)
+            layers[x] = significanceLayer(row[x], exponent_);
+    }
 }
 
 [[gnu::always_inline]] inline int ContextQuantizer::significanceContext(std::size_t cell) const
 {
-    const std::uint8_t* f = flags_.data() + cell;
-    const std::size_t s = static_cast<std::size_t>(stride_);
-    const int h = (f[-1] & kSignificant) + (f[1] & kSignificant);
-    const int v = (f[-static_cast<std::ptrdiff_t>(s)] & kSignificant) + (f[s] & kSignificant);
-    const int d = (f[-static_cast<std::ptrdiff_t>(s) - 1] & kSignificant)
-                + (f[-static_cast<std::ptrdiff_t>(s) + 1] & kSignificant) + (f[s - 1] & kSignificant)
-                + (f[s + 1] & kSignificant);
-    return contextTable_[h * 15 + v * 5 + d];
+    return contextTable_[neighbourCounts_[cell]];
 }
 
 [[gnu::always_inline]] inline void ContextQuantizer::markSignificant(std::size_t cell, bool negative)
@@ -336,6 +395,13 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
     const std::ptrdiff_t around[8] = {-s - 1, -s, -s + 1, -1, 1, s - 1, s, s + 1};
     for (const std::ptrdiff_t o : around)
         f[o] = static_cast<std::uint8_t>(f[o] | kNeighbour);
+    // This cell is a horizontal neighbour of the cells left and right of it, a vertical one of those above and
+    // below, a diagonal one of the corners.
+    constexpr std::uint8_t weights[8] = {kDiagonalStep, kVerticalStep, kDiagonalStep, kHorizontalStep,
+                                         kHorizontalStep, kDiagonalStep, kVerticalStep, kDiagonalStep};
+    std::uint8_t* counts = neighbourCounts_.data() + cell;
+    for (int k = 0; k < 8; ++k)
+        counts[around[k]] = static_cast<std::uint8_t>(counts[around[k]] + weights[k]);
     // Cell rows count from -1 (the padding above the band); the neighbours span rows y - 1 ... y + 1.
     const int y = static_cast<int>(cell / static_cast<std::size_t>(stride_)) - 1;
     for (int row = y - 1; row <= y + 1; ++row) {
@@ -372,53 +438,156 @@ template <class Io>
 }
 
 template <class Io>
-[[gnu::always_inline]] inline void ContextQuantizer::codeSignificance(Io& io, std::size_t cell, std::size_t index, float t, int context)
+[[gnu::always_inline]] inline bool ContextQuantizer::codeSignificance(Io& io, std::size_t cell, std::size_t index,
+                                                                      int layer, float t, int context)
 {
     int significant = 0;
     if constexpr (!Io::kDecoding)
-        significant = std::fabs(residuals_[index]) > t ? 1 : 0;
-    if (io.bit(models_.significance(context), significant))
-        codeSign(io, cell, index, t);
+        significant = significanceLayers_[cell] <= layer ? 1 : 0;
+    if (!io.bit(models_.significance(context), significant))
+        return false;
+    codeSign(io, cell, index, t);
+    return true;
+}
+
+// Columns of a stripe looked at sixteen at a time: bit i of each answer stands for column x0 + i, `top` is the
+// cell of (x0, y0) in a cell array of row length `stride`, and only the first `columns` (at most 16) count.
+constexpr int kBlockColumns = 16;
+
+inline unsigned firstColumns(int columns)
+{
+    return columns >= kBlockColumns ? 0xffffu : (1u << columns) - 1;
+}
+
+// Columns with a cell among their `rows` whose flags under `mask` equal `want`.
+inline unsigned columnsWith(const std::uint8_t* top, std::size_t stride, int rows, int columns, std::uint8_t mask,
+                            std::uint8_t want)
+{
+    unsigned bits = 0;
+#if defined(__SSE2__)
+    const __m128i m = _mm_set1_epi8(static_cast<char>(mask));
+    const __m128i w = _mm_set1_epi8(static_cast<char>(want));
+    __m128i any = _mm_setzero_si128();
+    for (int k = 0; k < rows; ++k) {
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + static_cast<std::size_t>(k) * stride));
+        any = _mm_or_si128(any, _mm_cmpeq_epi8(_mm_and_si128(f, m), w));
+    }
+    bits = static_cast<unsigned>(_mm_movemask_epi8(any));
+#else
+    for (int i = 0; i < columns; ++i)
+        for (int k = 0; k < rows; ++k)
+            if ((top[static_cast<std::size_t>(k) * stride + static_cast<std::size_t>(i)] & mask) == want)
+                bits |= 1u << i;
+#endif
+    return bits & firstColumns(columns);
+}
+
+// Columns of four rows none of whose cells has a flag of `mask`.
+inline unsigned columnsWithout(const std::uint8_t* top, std::size_t stride, int columns, std::uint8_t mask)
+{
+    unsigned bits = 0;
+#if defined(__SSE2__)
+    __m128i any = _mm_setzero_si128();
+    for (int k = 0; k < 4; ++k)
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + static_cast<std::size_t>(k) * stride)));
+    const __m128i hit = _mm_and_si128(any, _mm_set1_epi8(static_cast<char>(mask)));
+    bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(hit, _mm_setzero_si128())));
+#else
+    for (int i = 0; i < columns; ++i) {
+        std::uint8_t any = 0;
+        for (int k = 0; k < 4; ++k)
+            any = static_cast<std::uint8_t>(any | top[static_cast<std::size_t>(k) * stride + static_cast<std::size_t>(i)]);
+        if ((any & mask) == 0)
+            bits |= 1u << i;
+    }
+#endif
+    return bits & firstColumns(columns);
+}
+
+// Columns of four rows whose significance layers all lie beyond `layer`.
+inline unsigned columnsBeyond(const std::uint8_t* top, std::size_t stride, int columns, int layer)
+{
+    unsigned bits = 0;
+#if defined(__SSE2__)
+    __m128i least = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top));
+    for (int k = 1; k < 4; ++k)
+        least = _mm_min_epu8(least, _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + static_cast<std::size_t>(k) * stride)));
+    const __m128i next = _mm_set1_epi8(static_cast<char>(layer + 1));
+    bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(least, next), least)));
+#else
+    for (int i = 0; i < columns; ++i) {
+        int least = 255;
+        for (int k = 0; k < 4; ++k)
+            least = std::min<int>(least, top[static_cast<std::size_t>(k) * stride + static_cast<std::size_t>(i)]);
+        if (least > layer)
+            bits |= 1u << i;
+    }
+#endif
+    return bits & firstColumns(columns);
 }
 
 // The cells of a stripe column (rows `from` ... rows - 1 of 4) whose flags match `want` under `mask`, as bits.
 inline unsigned columnCells(const std::uint8_t* top, std::size_t stride, int from, int rows, std::uint8_t mask,
                             std::uint8_t want)
 {
+#if defined(__SSE2__)
+    // The four flags side by side in one word, compared at once.
+    const std::uint32_t word = static_cast<std::uint32_t>(top[0]) | static_cast<std::uint32_t>(top[stride]) << 8
+                             | static_cast<std::uint32_t>(top[2 * stride]) << 16
+                             | static_cast<std::uint32_t>(top[3 * stride]) << 24;
+    const __m128i flags = _mm_cvtsi32_si128(static_cast<int>(word));
+    const __m128i hits = _mm_cmpeq_epi8(_mm_and_si128(flags, _mm_set1_epi8(static_cast<char>(mask))),
+                                        _mm_set1_epi8(static_cast<char>(want)));
+    const unsigned cells = static_cast<unsigned>(_mm_movemask_epi8(hits)) & 0xfu;
+#else
     unsigned cells = 0;
     for (int k = 0; k < 4; ++k)
         cells |= static_cast<unsigned>((top[static_cast<std::size_t>(k) * stride] & mask) == want) << k;
+#endif
     const unsigned inRange = ((1u << rows) - 1) & ~((1u << from) - 1);
     return cells & inRange;
 }
 
 template <class Io>
-void ContextQuantizer::significancePass(Io& io, float t)
+void ContextQuantizer::significancePass(Io& io, int layer, float t)
 {
     const std::size_t s = static_cast<std::size_t>(stride_);
+    constexpr std::uint8_t looked = kSignificant | kNeighbour;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         if (!stripeActive_[static_cast<std::size_t>(y0 / 4)])
             continue;
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
-        for (int x = 0; x < width_; ++x) {
-            // The cells to code (not significant, some neighbour significant) are taken in order from a mask
-            // rather than tested one by one; a cell that turns significant can make those below it eligible,
-            // so the mask is taken again after it.
-            const std::size_t top = cellOf(x, y0);
-            const std::uint8_t* column = flags_.data() + top;
-            unsigned todo = columnCells(column, s, 0, rows, kSignificant | kNeighbour, kNeighbour);
-            while (todo != 0) {
-                const int k = std::countr_zero(todo);
-                const std::size_t cell = top + static_cast<std::size_t>(k) * s;
-                std::uint8_t& f = flags_[cell];
-                f = static_cast<std::uint8_t>(f | kVisited);
-                const std::size_t index = static_cast<std::size_t>(y0 + k) * static_cast<std::size_t>(width_)
-                                        + static_cast<std::size_t>(x);
-                codeSignificance(io, cell, index, t, significanceContext(cell));
-                if (flags_[cell] & kSignificant)
-                    todo = columnCells(flags_.data() + top, s, k + 1, rows, kSignificant | kNeighbour, kNeighbour);
-                else
-                    todo &= todo - 1;
+        for (int x0 = 0; x0 < width_; x0 += kBlockColumns) {
+            // Only columns with a cell to code are visited. Coding a column can give cells of the next one a
+            // significant neighbour, so that column is looked at again then.
+            const int columns = std::min(kBlockColumns, width_ - x0);
+            unsigned block = columnsWith(flags_.data() + cellOf(x0, y0), s, rows, columns, looked, kNeighbour);
+            while (block != 0) {
+                const int i = std::countr_zero(block);
+                block &= block - 1;
+                const int x = x0 + i;
+                // The cells to code (not significant, some neighbour significant) are taken in order from a mask
+                // rather than tested one by one; a cell that turns significant can make those below it
+                // eligible, so the mask is taken again after it.
+                const std::size_t top = cellOf(x, y0);
+                unsigned todo = columnCells(flags_.data() + top, s, 0, rows, looked, kNeighbour);
+                bool turned = false;
+                while (todo != 0) {
+                    const int k = std::countr_zero(todo);
+                    const std::size_t cell = top + static_cast<std::size_t>(k) * s;
+                    std::uint8_t& f = flags_[cell];
+                    f = static_cast<std::uint8_t>(f | kVisited);
+                    const std::size_t index = static_cast<std::size_t>(y0 + k) * static_cast<std::size_t>(width_)
+                                            + static_cast<std::size_t>(x);
+                    if (codeSignificance(io, cell, index, layer, t, significanceContext(cell))) {
+                        turned = true;
+                        todo = columnCells(flags_.data() + top, s, k + 1, rows, looked, kNeighbour);
+                    } else {
+                        todo &= todo - 1;
+                    }
+                }
+                if (turned && i + 1 < columns)
+                    block |= 1u << (i + 1);
             }
         }
     }
@@ -451,52 +620,82 @@ void ContextQuantizer::refinementPass(Io& io, float t)
 }
 
 template <class Io>
-void ContextQuantizer::cleanupPass(Io& io, float t)
+void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
 {
     const std::size_t s = static_cast<std::size_t>(stride_);
     const std::size_t w = static_cast<std::size_t>(width_);
+    constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
-        for (int x = 0; x < width_; ++x) {
-            const std::size_t top = cellOf(x, y0);
-            const std::size_t topIndex = static_cast<std::size_t>(y0) * w + static_cast<std::size_t>(x);
-            int k = 0;
+        for (int x0 = 0; x0 < width_; x0 += kBlockColumns) {
+            // Per block of columns: which are coded by a run symbol (no cell busy) and, when encoding, which of
+            // those have no cell above the threshold, so their run symbol is 0 without a look at their cells.
+            // A cell turning significant can make the next column busy, so that column is then tested again.
+            const int columns = std::min(kBlockColumns, width_ - x0);
+            unsigned idle = 0;
+            unsigned quiet = 0;
             if (rows == 4) {
-                constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
-                if (((flags_[top] | flags_[top + s] | flags_[top + 2 * s] | flags_[top + 3 * s]) & busy) == 0) {
-                    int first = 4;
-                    if constexpr (!Io::kDecoding) {
-                        for (int i = 0; i < 4; ++i) {
-                            if (std::fabs(residuals_[topIndex + static_cast<std::size_t>(i) * w]) > t) {
-                                first = i;
-                                break;
+                const std::size_t first = cellOf(x0, y0);
+                idle = columnsWithout(flags_.data() + first, s, columns, busy);
+                if constexpr (!Io::kDecoding)
+                    quiet = columnsBeyond(significanceLayers_.data() + first, s, columns, layer);
+            }
+            bool touched = false; // the column before turned a cell significant
+            for (int i = 0; i < columns; ++i) {
+                const int x = x0 + i;
+                const std::size_t top = cellOf(x, y0);
+                const std::size_t topIndex = static_cast<std::size_t>(y0) * w + static_cast<std::size_t>(x);
+                const unsigned bit = 1u << i;
+                int k = 0;
+                if (rows == 4) {
+                    const bool runColumn = touched
+                        ? ((flags_[top] | flags_[top + s] | flags_[top + 2 * s] | flags_[top + 3 * s]) & busy) == 0
+                        : (idle & bit) != 0;
+                    if (runColumn) {
+                        if ((quiet & bit) != 0) {
+                            io.bit(models_.run(), 0);
+                            touched = false;
+                            continue;
+                        }
+                        int first = 4;
+                        if constexpr (!Io::kDecoding) {
+                            for (int j = 0; j < 4; ++j) {
+                                if (significanceLayers_[top + static_cast<std::size_t>(j) * s] <= layer) {
+                                    first = j;
+                                    break;
+                                }
                             }
                         }
+                        if (!io.bit(models_.run(), first < 4 ? 1 : 0)) {
+                            touched = false;
+                            continue;
+                        }
+                        const int high = io.plainBit(models_.uniform(), first >> 1);
+                        const int low = io.plainBit(models_.uniform(), first & 1);
+                        first = high * 2 + low;
+                        codeSign(io, top + static_cast<std::size_t>(first) * s,
+                                 topIndex + static_cast<std::size_t>(first) * w, t);
+                        k = first + 1;
                     }
-                    if (!io.bit(models_.run(), first < 4 ? 1 : 0))
-                        continue;
-                    const int high = io.plainBit(models_.uniform(), first >> 1);
-                    const int low = io.plainBit(models_.uniform(), first & 1);
-                    first = high * 2 + low;
-                    codeSign(io, top + static_cast<std::size_t>(first) * s,
-                             topIndex + static_cast<std::size_t>(first) * w, t);
-                    k = first + 1;
                 }
-            }
-            if (k >= rows)
-                continue;
-            // The cells left to code (neither visited by this layer's significance pass nor significant) do not
-            // change while the column is coded, so they come from one mask; the visited marks are cleared first
-            // (nothing below reads them).
-            unsigned todo = columnCells(flags_.data() + top, s, k, rows, kVisited | kSignificant, 0);
-            for (int j = k; j < rows; ++j) {
-                std::uint8_t& f = flags_[top + static_cast<std::size_t>(j) * s];
-                f = static_cast<std::uint8_t>(f & ~kVisited);
-            }
-            for (; todo != 0; todo &= todo - 1) {
-                const int j = std::countr_zero(todo);
-                const std::size_t cell = top + static_cast<std::size_t>(j) * s;
-                codeSignificance(io, cell, topIndex + static_cast<std::size_t>(j) * w, t, significanceContext(cell));
+                touched = k > 0;
+                if (k >= rows)
+                    continue;
+                // The cells left to code (neither visited by this layer's significance pass nor significant) do
+                // not change while the column is coded, so they come from one mask; the visited marks are cleared
+                // first (nothing below reads them).
+                unsigned todo = columnCells(flags_.data() + top, s, k, rows, kVisited | kSignificant, 0);
+                for (int j = k; j < rows; ++j) {
+                    std::uint8_t& f = flags_[top + static_cast<std::size_t>(j) * s];
+                    f = static_cast<std::uint8_t>(f & ~kVisited);
+                }
+                for (; todo != 0; todo &= todo - 1) {
+                    const int j = std::countr_zero(todo);
+                    const std::size_t cell = top + static_cast<std::size_t>(j) * s;
+                    if (codeSignificance(io, cell, topIndex + static_cast<std::size_t>(j) * w, layer, t,
+                                         significanceContext(cell)))
+                        touched = true;
+                }
             }
         }
     }
@@ -510,10 +709,10 @@ void ContextQuantizer::codePass(Io& io, int pass)
     switch (pass % kPassesPerLayer) {
     case 0:
         refinable_ = order_.size();
-        significancePass(io, t);
+        significancePass(io, layer, t);
         break;
     case 1: refinementPass(io, t); break;
-    default: cleanupPass(io, t); break;
+    default: cleanupPass(io, layer, t); break;
     }
     ++passesCoded_;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "quant/binary_model.h"
 #include "quant/quantizer.h"
-#include "wavelet/frequency_model.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -74,33 +75,39 @@ private:
     // All binary: significance 0 ... 8, sign 9 ... 13, refinement 14 ... 16, run 17, and a never adapted one for
     // plain bits, 18.
     struct Models {
-        std::vector<FrequencyModel> all;
+        std::array<BinaryModel, 19> all;
         Models();
         void reset();
-        FrequencyModel& significance(int context) { return all[static_cast<std::size_t>(context)]; }
-        FrequencyModel& sign(int context) { return all[static_cast<std::size_t>(9 + context)]; }
-        FrequencyModel& refinement(int context) { return all[static_cast<std::size_t>(14 + context)]; }
-        FrequencyModel& run() { return all[17]; }
-        FrequencyModel& uniform() { return all[18]; }
+        BinaryModel& significance(int context) { return all[static_cast<std::size_t>(context)]; }
+        BinaryModel& sign(int context) { return all[static_cast<std::size_t>(9 + context)]; }
+        BinaryModel& refinement(int context) { return all[static_cast<std::size_t>(14 + context)]; }
+        BinaryModel& run() { return all[17]; }
+        BinaryModel& uniform() { return all[18]; }
     };
 
     template <class Io>
     void codePass(Io& io, int pass);
     template <class Io>
-    void significancePass(Io& io, float t);
+    void significancePass(Io& io, int layer, float t);
     template <class Io>
     void refinementPass(Io& io, float t);
     template <class Io>
-    void cleanupPass(Io& io, float t);
+    void cleanupPass(Io& io, int layer, float t);
     template <class Io>
-    void codeSignificance(Io& io, std::size_t cell, std::size_t index, float t, int context);
+    bool codeSignificance(Io& io, std::size_t cell, std::size_t index, int layer, float t, int context);
     template <class Io>
     void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
 
     void resetState();
+    void findSignificanceLayers();
     float layerThreshold(int layer) const;
     int significanceContext(std::size_t cell) const;
     void markSignificant(std::size_t cell, bool negative);
+    // Cells of the padded band, with sixteen bytes more so a block of columns is read whole at any column.
+    std::size_t cellCount() const
+    {
+        return static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height_ + 5) + 16;
+    }
     std::size_t cellOf(int x, int y) const
     {
         return static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(stride_) + static_cast<std::size_t>(x + 1);
@@ -119,6 +126,12 @@ private:
 
     // Per cell of the band padded by one on each side (and three extra rows below, for the last stripe).
     std::vector<std::uint8_t> flags_;
+    // Encoding side, per cell as flags_: the first layer whose threshold the cell's residual exceeds while it is
+    // not significant (kNeverSignificant for none), so the passes test a byte instead of a magnitude.
+    std::vector<std::uint8_t> significanceLayers_;
+    // Per cell as flags_: its significant neighbours, h * 15 + v * 5 + d (horizontal, vertical, diagonal), kept up
+    // as cells turn significant so a significance context is one lookup.
+    std::vector<std::uint8_t> neighbourCounts_;
     // Per stripe of four rows: whether any of its cells has a significant neighbour. The significance pass visits
     // only such stripes; the others have nothing for it.
     std::vector<std::uint8_t> stripeActive_;

@@ -337,6 +337,33 @@ inline void storeBigEndian(std::uint8_t* at, std::uint32_t word)
     std::memcpy(at, &word, sizeof word);
 }
 
+// (length << 8 * bytes) >> 15 for the 0, 1 or 2 bytes that renormalise a narrowed length of at least 2^9, picked
+// from three candidates rather than shifted by the byte count, which takes longer to reach: it is what the next
+// step waits for. The choice follows the data, so it must not become a branch; the compiler is not trusted with
+// that where conditional moves can be asked for.
+inline std::uint32_t scaledAfterRenormalisation(std::uint32_t narrowed)
+{
+    std::uint32_t scaled = narrowed >> kLengthShift;
+#if defined(__x86_64__)
+    const std::uint32_t afterOne = narrowed >> (kLengthShift - 8);
+    const std::uint32_t afterTwo = narrowed << (16 - kLengthShift);
+    asm("cmpl %[one], %[narrowed]\n\t"
+        "cmovbl %[afterOne], %[scaled]\n\t"
+        "cmpl %[two], %[narrowed]\n\t"
+        "cmovbl %[afterTwo], %[scaled]"
+        : [scaled] "+&r"(scaled)
+        : [narrowed] "r"(narrowed), [afterOne] "r"(afterOne), [afterTwo] "r"(afterTwo), [one] "i"(kMinLength),
+          [two] "i"(1u << 16)
+        : "cc");
+#else
+    if (narrowed < kMinLength)
+        scaled = narrowed >> (kLengthShift - 8);
+    if (narrowed < (1u << 16))
+        scaled = narrowed << (16 - kLengthShift);
+#endif
+    return scaled;
+}
+
 // The base and the last byte written above it (bits 32 to 39): a carry out of the base then lands in that byte
 // by itself.
 constexpr std::uint64_t kBaseAndLastByte = (std::uint64_t{1} << 40) - 1;
@@ -376,9 +403,7 @@ void encodeByteRun(std::uint32_t& baseOut, std::uint32_t& lengthOut, std::size_t
         storeBigEndian(code + position - 1, static_cast<std::uint32_t>(low >> 8));
         position += bytes;
         low = (low << shift) & kBaseAndLastByte;
-        // The next scaled length, (length << shift) >> 15, is picked from the three candidates rather than
-        // shifted by the byte count, which takes longer to reach: it is what the next step waits for.
-        scaled = length < (1u << 16) ? length << 1 : length < kMinLength ? length >> 7 : length >> kLengthShift;
+        scaled = scaledAfterRenormalisation(length);
         length <<= shift;
         ++counts[symbol];
     }
@@ -487,51 +512,74 @@ unsigned ArithmeticCodec::decode(AdaptiveSymbolModel& model)
     return symbol;
 }
 
-// Narrows the decoder's interval to [x, y) and renormalises, taking the 0, 1 or 2 bytes needed (the length is at
-// least 2^9 after a step) without a loop. The next two code bytes must lie inside the buffer.
-inline void ArithmeticCodec::narrowAndRenormalise(IntervalState& state, std::uint32_t x, std::uint32_t y,
-                                                  const std::uint8_t* code)
-{
-    const std::uint32_t value = state.low - x;
-    const std::uint32_t length = y - x;
-    const std::uint32_t first = code[state.position];
-    const std::uint32_t second = code[state.position + 1];
-    const std::uint32_t needsOne = static_cast<std::uint32_t>(length < kMinLength);
-    const std::uint32_t needsTwo = static_cast<std::uint32_t>(length < (1u << 16));
-    const unsigned shift = 8 * (needsOne + needsTwo);
-    const std::uint32_t pair = first << 8 | second;
-    state.low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) << shift | pair >> (16 - shift));
-    state.length = static_cast<std::uint32_t>(static_cast<std::uint64_t>(length) << shift);
-    state.position += needsOne + needsTwo;
-}
+namespace {
 
-// For models of at most 257 symbols over long runs: every quotient d below 2^15 looks its symbol up directly
-// (all but the last symbol fit a byte; the last one is recognised by its start), which takes the table and
-// the search off the path from one symbol to the next.
-void ArithmeticCodec::fillSymbolLookup(std::uint8_t* symbolOf, const ModelView& model)
-{
-    const std::uint32_t* distribution = model.distribution;
-    for (std::uint32_t k = 0; k < model.lastSymbol; ++k)
-        std::memset(symbolOf + distribution[k], static_cast<int>(k), distribution[k + 1] - distribution[k]);
-}
+// The direct symbol lookup of decodeBytes for models of at most 257 symbols over long runs: every quotient below
+// 2^15 looks its symbol up (all but the last symbol fit a byte; the last one is recognised by its start), with
+// the start and width of each symbol's range beside it, which takes the table and the search off the path from
+// one symbol to the next.
+struct ByteSymbolLookup {
+    std::uint8_t symbolOf[kLookupSize];
+    std::uint32_t start[256];
+    std::uint32_t width[256];
 
-inline unsigned ArithmeticCodec::decodeLookupStep(IntervalState& state, const ModelView& model,
-                                                  const std::uint8_t* code, const std::uint8_t* symbolOf)
-{
-    const std::uint32_t* distribution = model.distribution;
-    const std::uint32_t lengthBefore = state.length;
-    const std::uint32_t length = lengthBefore >> kLengthShift;
-    const std::uint32_t d = state.low / length;
-    // The last symbol is recognised by its start, which also covers the quotients of 2^15 or more (possible only
-    // for it, or in a damaged code) whose masked index looks up a wrong entry.
-    if (d >= distribution[model.lastSymbol]) {
-        narrowAndRenormalise(state, distribution[model.lastSymbol] * length, lengthBefore, code);
-        return model.lastSymbol;
+    void fill(const std::uint32_t* distribution, std::uint32_t lastSymbol)
+    {
+        for (std::uint32_t k = 0; k < lastSymbol; ++k) {
+            start[k] = distribution[k];
+            width[k] = distribution[k + 1] - distribution[k];
+            std::memset(symbolOf + start[k], static_cast<int>(k), width[k]);
+        }
     }
-    const unsigned s = symbolOf[d & (kLookupSize - 1)];
-    narrowAndRenormalise(state, distribution[s] * length, distribution[s + 1] * length, code);
-    return s;
+};
+
+// Decodes count symbols into bytes while the next two code bytes of every step lie inside the buffer, with the
+// same results as decodeStep. Returns false when the last symbol was decoded and is no byte.
+bool decodeByteRun(std::uint32_t& valueOut, std::uint32_t& lengthOut, std::size_t& positionOut, std::uint8_t* into,
+                   std::size_t count, const std::uint8_t* code, const ByteSymbolLookup& lookup,
+                   std::uint32_t lastStart, std::uint32_t lastSymbol, std::uint32_t* counts)
+{
+    std::uint32_t value = valueOut;
+    std::uint32_t length = lengthOut;
+    std::size_t position = positionOut;
+    std::uint32_t scaled = length >> kLengthShift;
+    bool allBytes = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t d = value / scaled;
+        unsigned symbol;
+        std::uint32_t x;
+        std::uint32_t narrowed;
+        // The last symbol is recognised by its start, which also covers the quotients of 2^15 or more (possible
+        // only for it, or in a damaged code), so that the lookup stays inside its table.
+        if (d >= lastStart) {
+            symbol = lastSymbol;
+            x = lastStart * scaled;
+            narrowed = length - x;
+            allBytes = allBytes && symbol <= 0xFFu;
+        } else {
+            symbol = lookup.symbolOf[d];
+            x = lookup.start[symbol] * scaled;
+            narrowed = lookup.width[symbol] * scaled;
+        }
+        // Renormalisation takes the 0, 1 or 2 bytes needed (the length is at least 2^9 here) without a loop.
+        const std::uint32_t pair = std::uint32_t{code[position]} << 8 | code[position + 1];
+        const std::uint32_t kept = static_cast<std::uint32_t>(narrowed >= kMinLength)
+            + static_cast<std::uint32_t>(narrowed >= (1u << 16));
+        const std::uint32_t bytes = 2 - kept;
+        value = static_cast<std::uint32_t>((std::uint64_t{value - x} << 16 | pair) >> (8 * kept));
+        position += bytes;
+        scaled = scaledAfterRenormalisation(narrowed);
+        length = narrowed << (8 * bytes);
+        ++counts[symbol];
+        into[i] = static_cast<std::uint8_t>(symbol);
+    }
+    valueOut = value;
+    lengthOut = length;
+    positionOut = position;
+    return allBytes;
 }
+
+} // namespace
 
 bool ArithmeticCodec::decodeBytes(std::uint8_t* into, std::size_t count, AdaptiveSymbolModel& model)
 {
@@ -540,31 +588,35 @@ bool ArithmeticCodec::decodeBytes(std::uint8_t* into, std::size_t count, Adaptiv
     const std::uint8_t* code = codeBuffer_;
     const std::size_t size = bufferSize_;
     std::uint32_t* counts = model.counts_;
-    std::uint32_t untilUpdate = model.symbolsUntilUpdate_;
     unsigned allSymbols = 0;
     std::size_t i = 0;
 
-    // Each of these loops runs while the next two code bytes lie inside the buffer; the plain step ends the run.
     if (view.dataSymbols <= 257 && count >= kLookupMinSymbols) {
-        std::vector<std::uint8_t> symbolOf(kLookupSize);
-        fillSymbolLookup(symbolOf.data(), view);
-        // The model's own decoder table is not read here: it is brought up to date once, after the run.
+        const std::unique_ptr<ByteSymbolLookup> lookup(new ByteSymbolLookup);
+        lookup->fill(view.distribution, view.lastSymbol);
+        // The model's own decoder table is not read here: it is brought up to date once, after the runs.
         bool tableStale = false;
-        for (; i < count && state.position + 2 <= size; ++i) {
-            const unsigned symbol = decodeLookupStep(state, view, code, symbolOf.data());
-            ++counts[symbol];
-            if (--untilUpdate == 0) {
+        // A step takes at most two bytes and reads the two at the position, so runs last while the two bytes of
+        // their last step lie inside the buffer; they end where the model is updated.
+        while (i < count && state.position + 2 <= size) {
+            const std::size_t steps = (size - state.position - 2) / 2 + 1;
+            const std::size_t run = std::min({steps, count - i, std::size_t{model.symbolsUntilUpdate_}});
+            if (!decodeByteRun(state.low, state.length, state.position, into + i, run, code, *lookup,
+                               view.distribution[view.lastSymbol], view.lastSymbol, counts))
+                allSymbols = 0x100u;
+            i += run;
+            model.symbolsUntilUpdate_ -= static_cast<std::uint32_t>(run);
+            if (model.symbolsUntilUpdate_ == 0) {
                 model.update(false);
                 tableStale = true;
-                untilUpdate = model.symbolsUntilUpdate_;
-                fillSymbolLookup(symbolOf.data(), view);
+                lookup->fill(view.distribution, view.lastSymbol);
             }
-            into[i] = static_cast<std::uint8_t>(symbol);
-            allSymbols |= symbol;
         }
         if (tableStale)
             model.fillDecoderTable();
     }
+    // The rest, and short runs, by the plain step, which reads zeros past the buffer.
+    std::uint32_t untilUpdate = model.symbolsUntilUpdate_;
     for (; i < count; ++i) {
         const unsigned symbol = decodeStep(state, view, code, size);
         ++counts[symbol];

@@ -110,8 +110,9 @@ public:
 private:
     enum class Mode : std::uint32_t { Idle = 0, Encoding = 1, Decoding = 2 };
 
-    // One symbol step works on an interval state held in locals, so that a run of symbols keeps it in registers;
-    // the single-symbol calls and the byte runs share the same steps.
+    // One symbol step works on an interval state held in locals, so that a run of symbols keeps it in registers.
+    // The single-symbol calls use these steps; the byte runs have their own loops (arithmetic_codec.cpp) that
+    // give the same code and symbols, and fall back to these steps near the ends of the buffer.
     struct ModelView;
     struct IntervalState;
     static ModelView viewOf(const AdaptiveSymbolModel& model);
@@ -119,10 +120,6 @@ private:
                            std::size_t writeLimit);
     static unsigned decodeStep(IntervalState& state, const ModelView& model, const std::uint8_t* code,
                                std::size_t size);
-    static void narrowAndRenormalise(IntervalState& state, std::uint32_t x, std::uint32_t y, const std::uint8_t* code);
-    static void fillSymbolLookup(std::uint8_t* symbolOf, const ModelView& model);
-    static unsigned decodeLookupStep(IntervalState& state, const ModelView& model, const std::uint8_t* code,
-                                     const std::uint8_t* symbolOf);
     static void countSymbol(AdaptiveSymbolModel& model, unsigned symbol, bool forDecoder);
 
     std::uint8_t* codeBuffer_ = nullptr;

@@ -49,10 +49,13 @@ public:
     int decode(const FrequencyModel& model) { return decodeWith<false>(model); }
     // As decode, for a model of exactly FrequencyModel::kInlineSymbols symbols.
     int decodeInline(const FrequencyModel& model) { return decodeWith<true>(model); }
+    // As decode, for another model type with total() and find(target, cumulative, count) of the same meaning.
+    template <class Model>
+    int decodeWithModel(const Model& model) { return decodeWith<false>(model); }
 
 private:
-    template <bool Inline>
-    int decodeWith(const FrequencyModel& model);
+    template <bool Inline, class Model>
+    int decodeWith(const Model& model);
 
     std::int32_t low_ = 0;
     std::int32_t high_ = 65535;
@@ -97,8 +100,8 @@ inline void ArithEncoder::encode(std::int32_t count, std::int32_t cumulative, st
 }
 
 // Kept in the header: the quantiser decodes every symbol through it.
-template <bool Inline>
-inline int ArithDecoder::decodeWith(const FrequencyModel& model)
+template <bool Inline, class Model>
+inline int ArithDecoder::decodeWith(const Model& model)
 {
     const std::int32_t total = model.total();
     if (total <= 0 || total > kMaxCodedTotal) {
@@ -112,7 +115,11 @@ inline int ArithDecoder::decodeWith(const FrequencyModel& model)
                                                           / static_cast<std::uint32_t>(range));
     std::int32_t cumulative = 0;
     std::int32_t count = 0;
-    const int symbol = Inline ? model.findInline(target, cumulative, count) : model.find(target, cumulative, count);
+    int symbol = 0;
+    if constexpr (Inline)
+        symbol = model.findInline(target, cumulative, count);
+    else
+        symbol = model.find(target, cumulative, count);
     if (symbol < 0) {
         input_.fail("corrupt stream: arithmetic code outside every symbol");
         return 0;
