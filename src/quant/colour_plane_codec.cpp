@@ -12,11 +12,13 @@
 #include "wavelet/wavelet_transform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <future>
 #include <limits>
 #include <memory>
 #include <span>
+#include <thread>
 
 namespace nubo {
 
@@ -62,8 +64,9 @@ struct PlaneWork {
     StringSink diagnostics;
 };
 
-void tabulatePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
-                   const RegionSet* mask, float rateCeiling)
+// The plane's transform (masked) and its bands' quantisers and sets, not yet priced.
+void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
+                  const RegionSet* mask, float rateCeiling)
 {
     work.transform = std::make_unique<WaveletTransform>(wavelet, plane, stages, -1, work.diagnostics);
     WaveletTransform& transform = *work.transform;
@@ -83,8 +86,48 @@ void tabulatePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& pl
         ContextQuantizer& quantizer = *work.quantizers.back();
         quantizer.setRateCeiling(rateCeiling);
         work.sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), quantizer);
-        work.sets.back().computeRateDistortion(kColourPrecisions, kColourMinimumStep);
     }
+}
+
+// Prices every band of the three planes, the largest first, on as many threads as there are cores (the calling
+// one included). A band's pricing touches only its own quantiser and set, so the tables are the same whatever
+// thread prices which band; taking bands rather than planes keeps the cores busy although the planes' bands
+// differ in cost (the luma plane's the most).
+void priceBands(PlaneWork (&work)[3])
+{
+    std::vector<CoefficientSet*> bands;
+    for (PlaneWork& plane : work)
+        for (CoefficientSet& set : plane.sets)
+            bands.push_back(&set);
+    std::stable_sort(bands.begin(), bands.end(),
+                     [](const CoefficientSet* a, const CoefficientSet* b) { return a->count() > b->count(); });
+    std::atomic<std::size_t> next{0};
+    const auto priceTheRest = [&bands, &next] {
+        for (std::size_t k = next.fetch_add(1); k < bands.size(); k = next.fetch_add(1))
+            bands[k]->computeRateDistortion(kColourPrecisions, kColourMinimumStep);
+    };
+    const std::size_t cores = std::max(std::thread::hardware_concurrency(), 1u);
+    std::vector<std::future<void>> helpers;
+    for (std::size_t i = 1; i < std::min(cores, bands.size()); ++i)
+        helpers.push_back(std::async(std::launch::async | std::launch::deferred, priceTheRest));
+    priceTheRest();
+    for (std::future<void>& helper : helpers)
+        helper.get();
+}
+
+// The three planes transformed, their bands tabulated. A plane whose transform failed has no sets.
+void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatImage (&planes)[3], int stages,
+                    const RegionSet* mask, float rateCeiling)
+{
+    std::future<void> prepared[3];
+    for (int c = 0; c < 3; ++c) {
+        prepared[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
+            preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling);
+        });
+    }
+    for (std::future<void>& f : prepared)
+        f.get();
+    priceBands(work);
 }
 
 std::string writePlane(const PlaneWork& work, const int* precisions)
@@ -210,9 +253,9 @@ int workableBudget(const FloatImage (&planes)[3], const std::array<float, 3>& pl
 {
     const Wavelet wavelet(cdf97());
     PlaneWork work[3];
-    for (int c = 0; c < 3; ++c) {
-        tabulatePlane(work[c], wavelet, planes[c], stages, mask, std::numeric_limits<float>::infinity());
-        if (!work[c].transform->valid())
+    tabulatePlanes(work, wavelet, planes, stages, mask, std::numeric_limits<float>::infinity());
+    for (const PlaneWork& w : work) {
+        if (!w.transform->valid())
             return 0;
     }
     std::vector<CoefficientSet> sets;
@@ -304,16 +347,7 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     const float ceiling = static_cast<float>(std::max(budgetBytes, 0)) * 8.0f;
 
     PlaneWork work[3];
-    {
-        std::future<void> tabulated[3];
-        for (int c = 0; c < 3; ++c) {
-            tabulated[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
-                tabulatePlane(work[c], wavelet, planes[c], stages, mask, ceiling);
-            });
-        }
-        for (std::future<void>& f : tabulated)
-            f.get();
-    }
+    tabulatePlanes(work, wavelet, planes, stages, mask, ceiling);
     for (const PlaneWork& w : work) {
         const std::string text = w.diagnostics.text();
         if (!text.empty())
