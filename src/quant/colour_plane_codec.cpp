@@ -17,6 +17,7 @@
 #include <future>
 #include <limits>
 #include <memory>
+#include <new>
 #include <span>
 #include <thread>
 
@@ -415,17 +416,17 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
         return failure(formatText("absurd plane size %d by %d", width, height));
 
     const Wavelet wavelet(cdf97());
-    WaveletTransform transform(wavelet, width, height, stages, -1);
     const int n = 3 * stages + 1;
-    if (!transform.valid() || transform.subbandCount() != n)
+    const std::vector<SubbandRect> layout = subbandLayout(width, height, stages);
+    if (layout.size() != static_cast<std::size_t>(n))
         return failure(formatText("cannot hold a plane of size %d by %d", width, height));
 
     std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
     std::vector<int> precisions(static_cast<std::size_t>(n), 0);
     quantizers.reserve(static_cast<std::size_t>(n));
     for (int b = 0; b < n; ++b) {
-        quantizers.push_back(std::make_unique<ContextQuantizer>(transform.subbandWidth(b),
-                                                                transform.subbandHeight(b),
+        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
+        quantizers.push_back(std::make_unique<ContextQuantizer>(rect.width, rect.height,
                                                                 ContextQuantizer::orientationOfBand(b),
                                                                 kColourPrecisions));
         if (!quantizers.back()->readHeader(stream, precisions[static_cast<std::size_t>(b)]))
@@ -434,9 +435,21 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (stream.bits.pastEnd())
         return failure("truncated stream: it ends inside the subband headers");
 
+    // Each band is decoded in place in the plane, which the inverse transform then rebuilds in place: one plane
+    // in memory and no copy of a band.
+    const auto rowLength = static_cast<std::size_t>(width);
+    std::vector<float> samples;
+    try {
+        samples.resize(rowLength * static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        return failure(formatText("cannot hold a plane of size %d by %d", width, height));
+    }
     for (int b = 0; b < n; ++b) {
+        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
         ContextQuantizer& quantizer = *quantizers[static_cast<std::size_t>(b)];
-        quantizer.prepareDecode(transform.subbandData(b), transform.subbandSize(b));
+        float* const origin
+            = samples.data() + static_cast<std::size_t>(rect.y) * rowLength + static_cast<std::size_t>(rect.x);
+        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength));
         if (!quantizer.decode(stream, precisions[static_cast<std::size_t>(b)]))
             return failure(formatText("subband %d: ", b) + stream.bits.failure());
         quantizers[static_cast<std::size_t>(b)].reset();
@@ -444,10 +457,10 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (stream.bits.pastEnd())
         return failure("truncated stream: it ends before its last symbol");
 
-    FloatImage decoded;
-    if (!transform.invert(decoded))
-        return failure(formatText("cannot rebuild a plane of size %d by %d", width, height));
-    plane = std::move(decoded);
+    wavelet.invert2d(samples.data(), samples.data(), width, height, stages, -1);
+    plane.data = std::move(samples);
+    plane.width = width;
+    plane.height = height;
     return {};
 }
 
