@@ -3,7 +3,8 @@
 # encode at that ratio and its decode, against opj_compress -r RATIO and opj_decompress. Whole processes, reading
 # and writing files included; the coders take turns within every run, so a change in the machine's load touches
 # them alike. Prints, per picture, ratio and step, the medians of wall-clock time, CPU time (user + system, all
-# threads) and peak resident memory of both, nubo's figure as a multiple of OpenJPEG's, then sizes and RGB PSNR.
+# threads) and peak resident memory of both, nubo's figure as a multiple of OpenJPEG's; the cost per pixel of the
+# largest picture as a multiple of the smallest's (linear cost gives 1.00x); then sizes and RGB PSNR.
 # Results are reported, never asserted.
 #
 # Usage: bench/compare_openjpeg.sh [PICTURE.bmp ...]
@@ -128,6 +129,28 @@ for picture in pictures:
             print("| %s | %d | %s | %.3f | %.3f | %.2fx | %.3f | %.3f | %.2fx | %.1f | %.1f | %.2fx |"
                   % (name, ratio, step, figures[0], figures[1], figures[0] / figures[1], figures[2], figures[3],
                      figures[2] / figures[3], figures[4], figures[5], figures[4] / figures[5]))
+# Cost per pixel of the largest picture against the smallest: 1.00x is cost linear in pixels. The smallest picture's
+# figure carries the process start and file handling, which do not grow with the picture.
+pixels = {picture: rgb_samples(picture)[0] * rgb_samples(picture)[1] for picture in pictures}
+small, large = min(pictures, key=pixels.get), max(pictures, key=pixels.get)
+if pixels[large] > pixels[small]:
+    print()
+    print("Cost per pixel, %s (%.2f MP) against %s (%.2f MP):"
+          % (os.path.basename(large), pixels[large] / 1e6, os.path.basename(small), pixels[small] / 1e6))
+    print()
+    print("| Ratio | Step | Coder | wall ns/pixel small | wall ns/pixel large | Wall | CPU ns/pixel small "
+          "| CPU ns/pixel large | CPU |")
+    print("| ---: | --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |")
+    for ratio in ratios:
+        for step in ("encode", "decode"):
+            for coder in ("nubo", "OpenJPEG"):
+                row = []
+                for k in (0, 1):
+                    a = median((small, ratio, coder, step), k) / pixels[small] * 1e9
+                    b = median((large, ratio, coder, step), k) / pixels[large] * 1e9
+                    row += [a, b, b / a]
+                print("| %d | %s | %s | %.1f | %.1f | %.2fx | %.1f | %.1f | %.2fx |" % ((ratio, step, coder) + tuple(row)))
+
 print()
 print("| Picture | Ratio | nubo bytes | OpenJPEG bytes | nubo PSNR (dB) | OpenJPEG PSNR (dB) |")
 print("| --- | ---: | ---: | ---: | ---: | ---: |")

@@ -1,6 +1,7 @@
 #include "quant/plane_encoder.h"
 
 #include "common/limits.h"
+#include "common/worker_team.h"
 #include "quant/bit_allocator.h"
 #include "quant/coefficient_set.h"
 #include "quant/layered_quantizer.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -74,6 +76,25 @@ std::int64_t cheapestUsefulTarget(std::span<const CoefficientSet> sets)
     return static_cast<std::int64_t>(std::ceil(static_cast<double>(cheapest) / 8.0));
 }
 
+// Tabulates every subband's rates and distortions. Each subband has its own quantiser, symbol coder and metric, so
+// the subbands are priced side by side by the idle threads of the caller's team, the largest first.
+void priceSubbands(std::vector<CoefficientSet>& sets, const PlaneCodingParameters& parameters)
+{
+    std::vector<CoefficientSet*> order;
+    for (CoefficientSet& set : sets)
+        order.push_back(&set);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const CoefficientSet* a, const CoefficientSet* b) { return a->count() > b->count(); });
+    std::vector<std::function<void()>> tasks;
+    tasks.reserve(order.size());
+    for (CoefficientSet* set : order) {
+        tasks.emplace_back([set, &parameters] {
+            set->computeRateDistortion(parameters.precisionCount, parameters.minimumStep);
+        });
+    }
+    runTeamTasks(tasks);
+}
+
 } // namespace
 
 namespace {
@@ -128,8 +149,8 @@ EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wa
         s.quantizer = std::make_unique<LayeredQuantizer>(*s.symbolCoder, parameters.fractionBits, highPass,
                                                          parameters.precisionCount, s.metric.get());
         sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), *s.quantizer);
-        sets.back().computeRateDistortion(parameters.precisionCount, parameters.minimumStep);
     }
+    priceSubbands(sets, parameters);
 
     const int target = budgetBytes - kHeaderReserveBytes * n;
     BitAllocator allocator;

@@ -13,7 +13,8 @@
 #include <functional>
 #include <istream>
 #include <memory>
-#include <sstream>
+#include <optional>
+#include <streambuf>
 #include <vector>
 
 namespace nubo {
@@ -231,18 +232,31 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
     }
     outcome.headerRead = true;
     outcome.recordCount = header.recordCount;
-    if (!result.image.allocate(header.width, header.height)) {
-        outcome.status = failure("cannot allocate the picture");
-        return result;
-    }
-    result.image.fill(0);
-    // Records fill only pixels no earlier record covered, whatever colour those hold, so a decoded black pixel
-    // (a lossless region's included) keeps its place.
-    CoverageMask coverage(header.width, header.height);
+    // The black picture and its coverage are made when the first record is pasted, not before: until then the
+    // records' own pictures and planes are the memory in use. A picture that one record covers whole, the only
+    // one decoded, becomes the result as it stands.
+    bool canvasReady = false;
+    std::optional<CoverageMask> coverage;
+    const auto prepareCanvas = [&] {
+        if (canvasReady)
+            return true;
+        // A fresh picture is black.
+        if (!result.image.allocate(header.width, header.height))
+            return false;
+        coverage.emplace(header.width, header.height);
+        canvasReady = true;
+        return true;
+    };
     const auto stopAt = [&](int index, const std::string& text) {
         outcome.stoppedAt = index + 1;
         outcome.status = failure(formatText("record %d of %d: ", index + 1, header.recordCount) + text);
+        if (!prepareCanvas())
+            outcome.status = failure("cannot allocate the picture");
     };
+    if (!imageSizeAllowed(header.width, header.height)) {
+        outcome.status = failure("cannot allocate the picture");
+        return result;
+    }
 
     // All records are read before any is decoded, so the payloads of the selected records can be decoded side by
     // side; they are pasted in stream order, which alone decides what the picture shows.
@@ -265,9 +279,19 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
                 stopAt(job.index, formatText("at (%d, %d): ", job.x, job.y) + decoded.reason());
                 return result;
             }
-            if (!coverage.paste(result.image, region, job.x, job.y)) {
+            const int regionWidth = region.width();
+            const int regionHeight = region.height();
+            const bool wholeAndOnly = !canvasReady && j + 1 == jobs.size() && job.x == 0 && job.y == 0
+                && regionWidth == header.width && regionHeight == header.height;
+            if (wholeAndOnly) {
+                result.image = std::move(region);
+                canvasReady = true;
+            } else if (!prepareCanvas()) {
+                outcome.status = failure("cannot allocate the picture");
+                return result;
+            } else if (!coverage->paste(result.image, region, job.x, job.y)) {
                 stopAt(job.index, formatText("a %d x %d region at (%d, %d) does not lie inside the picture",
-                                             region.width(), region.height(), job.x, job.y));
+                                             regionWidth, regionHeight, job.x, job.y));
                 return result;
             }
             if (job.background) {
@@ -275,7 +299,7 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
                 // A kind without a coder was refused when the payload was read.
                 result.backgroundKind = static_cast<CoderKind>(job.payload.kind);
             } else {
-                result.regions.add(Region(job.x, job.y, job.x + region.width() - 1, job.y + region.height() - 1));
+                result.regions.add(Region(job.x, job.y, job.x + regionWidth - 1, job.y + regionHeight - 1));
                 result.regions.deselect();
             }
             jobs[j].reset();
@@ -286,12 +310,48 @@ DecodedPicture decodeRoiStream(std::istream& in, const RegionSelection& selectio
         stopAt(readStop.index, readStop.reason);
         return result;
     }
+    if (!prepareCanvas())
+        outcome.status = failure("cannot allocate the picture");
     return result;
 }
 
+namespace {
+
+// Reads a string in place, where an istringstream would first copy it: a stream of a large picture is not held
+// twice while it is decoded. Seeks within the string, as the readers' tellg and seekg need; never writes.
+class StringReadBuffer : public std::streambuf {
+public:
+    explicit StringReadBuffer(const std::string& text)
+    {
+        char* begin = const_cast<char*>(text.data());
+        setg(begin, begin, begin + text.size());
+    }
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override
+    {
+        const off_type size = egptr() - eback();
+        const off_type base = direction == std::ios_base::beg ? 0
+            : direction == std::ios_base::cur                 ? gptr() - eback()
+                                                              : size;
+        if ((which & std::ios_base::in) == 0 || offset < -base || offset > size - base)
+            return pos_type(off_type(-1));
+        setg(eback(), eback() + base + offset, egptr());
+        return pos_type(base + offset);
+    }
+
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, which);
+    }
+};
+
+} // namespace
+
 DecodedPicture decodeRoiStream(const std::string& stream, const RegionSelection& selection)
 {
-    std::istringstream in(stream, std::ios::in | std::ios::binary);
+    StringReadBuffer buffer(stream);
+    std::istream in(&buffer);
     return decodeRoiStream(in, selection);
 }
 

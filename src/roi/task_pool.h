@@ -1,19 +1,12 @@
 #pragma once
 
+#include "common/worker_team.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace nubo {
-
-// Runs independent tasks on up to `workers` threads (the calling thread is one of them) and returns when all have
-// run. Each task writes only its own results, so the order in which they run never shows in what they produce.
-// Where no thread can be started the remaining tasks run on the calling thread.
-void runTasks(const std::vector<std::function<void()>>& tasks, unsigned workers);
-
-// One worker per core (the hardware's count, at least 1). No more: every plane being coded holds its working set,
-// so more workers than cores would add memory without adding speed.
-unsigned defaultWorkerCount();
 
 // A task of the stream encoder or decoder, with the pixels it codes.
 struct SizedTask {

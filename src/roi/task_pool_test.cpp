@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
 #include <thread>
 
 namespace nubo {
@@ -26,6 +28,55 @@ TEST(TaskPool, RunsEveryTaskOnce)
     if (std::thread::hardware_concurrency() > 0) {
         EXPECT_EQ(defaultWorkerCount(), std::thread::hardware_concurrency());
     }
+}
+
+// Tasks handed out from inside a task are taken up by an idle thread of the team: two that each wait for the
+// other to start finish only when they run at once. Nested hand-outs run every task once, outside a team in turn,
+// and a task's exception reaches the caller after the others have run.
+TEST(TaskPool, TeamTasksAreSharedWithIdleThreads)
+{
+    std::atomic<int> started{0};
+    bool together = true;
+    const auto waitForBoth = [&started, &together] {
+        ++started;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (started.load() < 2) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                together = false;
+                return;
+            }
+            std::this_thread::yield();
+        }
+    };
+    std::vector<std::function<void()>> pair{waitForBoth, waitForBoth};
+    runTasks({[&pair] { runTeamTasks(pair); }}, 2);
+    EXPECT_TRUE(together);
+    EXPECT_EQ(teamSize(), 1u);
+
+    std::vector<std::atomic<int>> runs(64);
+    std::vector<std::function<void()>> outer;
+    for (int i = 0; i < 8; ++i) {
+        outer.push_back([&runs, i] {
+            EXPECT_EQ(teamSize(), 3u);
+            std::vector<std::function<void()>> inner;
+            for (int j = 0; j < 8; ++j)
+                inner.push_back([&runs, i, j] { ++runs[static_cast<std::size_t>(8 * i + j)]; });
+            runTeamTasks(inner);
+        });
+    }
+    runTasks(outer, 3);
+    for (const std::atomic<int>& count : runs)
+        EXPECT_EQ(count.load(), 1);
+
+    std::vector<int> order;
+    runTeamTasks({[&order] { order.push_back(0); }, [&order] { order.push_back(1); }});
+    EXPECT_EQ(order, (std::vector<int>{0, 1}));
+
+    std::atomic<int> finished{0};
+    std::vector<std::function<void()>> throwing{[] { throw std::runtime_error("task failed"); },
+                                                [&finished] { ++finished; }, [&finished] { ++finished; }};
+    EXPECT_THROW(runTasks({[&throwing] { runTeamTasks(throwing); }}, 2), std::runtime_error);
+    EXPECT_EQ(finished.load(), 2);
 }
 
 // With one worker the tasks run largest first, equal sizes in the order given; a shuffled schedule runs every task

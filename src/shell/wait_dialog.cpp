@@ -89,9 +89,8 @@ void WaitDialog::closeIfWorkEnded()
 
 int WaitDialog::run()
 {
-    // The worker may have ended before the dialog ever ran.
-    if (workEnded())
-        return workResult_.load(std::memory_order_acquire);
+    // Shown even when the worker has already ended, so that every coding command shows its message; the first
+    // poll then closes it.
     return exec();
 }
 

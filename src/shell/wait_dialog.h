@@ -29,8 +29,8 @@ public:
     static QString animationFrame(int step);
 
     // Safe from any thread: records the worker's result, which the dialog's thread picks up within a few
-    // milliseconds and ends the dialog with. When the dialog is not running yet, run() then returns at once
-    // instead of waiting for an end that has passed.
+    // milliseconds and ends the dialog with. When the dialog is not running yet, run() then shows it only for a
+    // moment instead of waiting for an end that has passed.
     void endFromWorker(int result);
 
     // Runs the dialog modally until the worker has ended it; returns the worker's result.

@@ -1,9 +1,12 @@
 #include "wavelet/wavelet.h"
 
 #include "common/check.h"
+#include "common/worker_team.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace nubo {
@@ -82,19 +85,31 @@ NUBO_VECTOR_CLONES void addUpsampled(const Filter& filter, const float* band, in
 
 } // namespace
 
-// Scratch memory of the one-dimensional steps for signals up to `maxLength` samples, allocated once per
-// two-dimensional call.
+// Scratch memory of the one-dimensional steps and of the column blocks, for signals up to a given length. Every
+// cell is written before it is read, so a workspace is reused as it stands: each thread keeps one for all its
+// transforms (see workspaceFor).
 class Wavelet::Workspace {
 public:
-    Workspace(int maxLength, int pad)
-        : padded(cells(maxLength + 2 * pad)),
-          even(cells((maxLength + 2 * pad) / 2 + 1)),
-          odd(cells((maxLength + 2 * pad) / 2 + 1)),
-          lowBand(cells((maxLength + 1) / 2 + 3 * pad)),
-          highBand(cells((maxLength + 1) / 2 + 3 * pad)),
-          evenOut(cells((maxLength + 1) / 2 + 1)),
-          oddOut(cells((maxLength + 1) / 2 + 1))
+    Workspace() = default;
+    Workspace(int maxLength, int pad) { fit(maxLength, pad); }
+
+    // Grows the buffers to hold signals of maxLength samples (never shrinks them).
+    void fit(int maxLength, int pad)
     {
+        grow(padded, cells(maxLength + 2 * pad));
+        grow(even, cells((maxLength + 2 * pad) / 2 + 1));
+        grow(odd, cells((maxLength + 2 * pad) / 2 + 1));
+        grow(lowBand, cells((maxLength + 1) / 2 + 3 * pad));
+        grow(highBand, cells((maxLength + 1) / 2 + 3 * pad));
+        grow(evenOut, cells((maxLength + 1) / 2 + 1));
+        grow(oddOut, cells((maxLength + 1) / 2 + 1));
+    }
+
+    // Grows the column blocks to kColumnBlock columns of up to maxLength samples with their pad cells.
+    void fitColumns(int maxLength, int pad)
+    {
+        grow(columnsIn, cells(maxLength + 2 * pad) * kColumnBlock);
+        grow(columnsOut, cells(maxLength) * kColumnBlock);
     }
 
     std::vector<float> padded;   // one row or column with its pad cells
@@ -106,7 +121,53 @@ public:
     std::vector<float> oddOut;   // reconstructed odd samples
     std::vector<float> columnsIn;
     std::vector<float> columnsOut;
+
+private:
+    static void grow(std::vector<float>& buffer, std::size_t size)
+    {
+        if (buffer.size() < size)
+            buffer.resize(size);
+    }
 };
+
+Wavelet::Workspace& Wavelet::workspaceFor(int longest) const
+{
+    // One per thread: the passes of a transform run on several threads at once, each piece on one thread.
+    thread_local Workspace work;
+    work.fit(longest, padLength);
+    work.fitColumns(longest, padLength);
+    return work;
+}
+
+namespace {
+
+// Fewest samples worth a piece of a pass of their own: below this, handing the piece to another thread costs
+// more than it saves.
+constexpr std::int64_t kSamplesPerPiece = 16384;
+
+// Runs body(first, last) over ranges covering 0 ... count - 1, where each item stands for `itemSamples` samples:
+// in pieces shared with the idle threads of the caller's team, or in one piece. The pieces touch disjoint
+// samples, and every sample goes through the same operations in the same order however they are cut.
+template <typename Body>
+void forPieces(int count, std::int64_t itemSamples, const Body& body)
+{
+    const std::int64_t worth = std::int64_t{count} * itemSamples / kSamplesPerPiece;
+    const int pieces = static_cast<int>(std::min<std::int64_t>({worth, std::int64_t{2} * teamSize(), count}));
+    if (pieces <= 1) {
+        body(0, count);
+        return;
+    }
+    std::vector<std::function<void()>> tasks;
+    tasks.reserve(static_cast<std::size_t>(pieces));
+    for (int p = 0; p < pieces; ++p) {
+        const int first = static_cast<int>(std::int64_t{count} * p / pieces);
+        const int last = static_cast<int>(std::int64_t{count} * (p + 1) / pieces);
+        tasks.emplace_back([&body, first, last] { body(first, last); });
+    }
+    runTeamTasks(tasks);
+}
+
+} // namespace
 
 Wavelet::Wavelet(const FilterSet& set)
     : analysisLow(set.analysisLow),
@@ -296,10 +357,7 @@ bool Wavelet::transform2d(const float* source, float* destination, int width, in
     const bool symmetricMode = resolvesToSymmetric(flag);
     const int pad = padLength;
     const int longest = std::max(width, height);
-    Workspace work(longest, pad);
     const std::size_t columnStride = cells(longest + 2 * pad);
-    work.columnsIn.resize(columnStride * kColumnBlock);
-    work.columnsOut.resize(cells(longest) * kColumnBlock);
 
     int w = width;
     int h = height;
@@ -310,30 +368,38 @@ bool Wavelet::transform2d(const float* source, float* destination, int width, in
             printError(diagnostics, "Low pass subband is too small");
         }
 
-        for (int y = 0; y < h; ++y) {
-            float* row = destination + static_cast<std::size_t>(y) * rowLength;
-            std::copy(row, row + w, work.padded.data() + pad);
-            analyse(work.padded.data(), w, symmetricMode, row, work);
-        }
+        forPieces(h, w, [&](int firstRow, int lastRow) {
+            Workspace& work = workspaceFor(longest);
+            for (int y = firstRow; y < lastRow; ++y) {
+                float* row = destination + static_cast<std::size_t>(y) * rowLength;
+                std::copy(row, row + w, work.padded.data() + pad);
+                analyse(work.padded.data(), w, symmetricMode, row, work);
+            }
+        });
 
-        for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
-            const int block = std::min(kColumnBlock, w - x0);
+        const int blocks = (w + kColumnBlock - 1) / kColumnBlock;
+        forPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
+            Workspace& work = workspaceFor(longest);
             float* columnsIn = work.columnsIn.data();
             float* columnsOut = work.columnsOut.data();
-            for (int y = 0; y < h; ++y) {
-                const float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+            for (int x0 = firstBlock * kColumnBlock; x0 < std::min(w, lastBlock * kColumnBlock); x0 += kColumnBlock) {
+                const int block = std::min(kColumnBlock, w - x0);
+                for (int y = 0; y < h; ++y) {
+                    const float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+                    for (int c = 0; c < block; ++c)
+                        columnsIn[static_cast<std::size_t>(c) * columnStride + static_cast<std::size_t>(pad + y)]
+                            = row[c];
+                }
                 for (int c = 0; c < block; ++c)
-                    columnsIn[static_cast<std::size_t>(c) * columnStride + static_cast<std::size_t>(pad + y)] = row[c];
+                    analyse(columnsIn + static_cast<std::size_t>(c) * columnStride, h, symmetricMode,
+                            columnsOut + static_cast<std::size_t>(c) * cells(h), work);
+                for (int y = 0; y < h; ++y) {
+                    float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+                    for (int c = 0; c < block; ++c)
+                        row[c] = columnsOut[static_cast<std::size_t>(c) * cells(h) + static_cast<std::size_t>(y)];
+                }
             }
-            for (int c = 0; c < block; ++c)
-                analyse(columnsIn + static_cast<std::size_t>(c) * columnStride, h, symmetricMode,
-                        columnsOut + static_cast<std::size_t>(c) * cells(h), work);
-            for (int y = 0; y < h; ++y) {
-                float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
-                for (int c = 0; c < block; ++c)
-                    row[c] = columnsOut[static_cast<std::size_t>(c) * cells(h) + static_cast<std::size_t>(y)];
-            }
-        }
+        });
 
         w = (w + 1) / 2;
         h = (h + 1) / 2;
@@ -353,9 +419,6 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
 
     const bool symmetricMode = resolvesToSymmetric(flag);
     const int longest = std::max(width, height);
-    Workspace work(longest, padLength);
-    work.columnsIn.resize(cells(longest) * kColumnBlock);
-    work.columnsOut.resize(cells(longest) * kColumnBlock);
 
     // Block sizes of every level: level k works on the W_{k-1} x H_{k-1} block.
     std::vector<int> widths(cells(steps));
@@ -372,29 +435,36 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
         const int h = heights[static_cast<std::size_t>(k)];
         const std::size_t length = cells(h);
 
-        for (int x0 = 0; x0 < w; x0 += kColumnBlock) {
-            const int block = std::min(kColumnBlock, w - x0);
+        const int blocks = (w + kColumnBlock - 1) / kColumnBlock;
+        forPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
+            Workspace& work = workspaceFor(longest);
             float* columnsIn = work.columnsIn.data();
             float* columnsOut = work.columnsOut.data();
-            for (int y = 0; y < h; ++y) {
-                const float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+            for (int x0 = firstBlock * kColumnBlock; x0 < std::min(w, lastBlock * kColumnBlock); x0 += kColumnBlock) {
+                const int block = std::min(kColumnBlock, w - x0);
+                for (int y = 0; y < h; ++y) {
+                    const float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+                    for (int c = 0; c < block; ++c)
+                        columnsIn[static_cast<std::size_t>(c) * length + static_cast<std::size_t>(y)] = row[c];
+                }
                 for (int c = 0; c < block; ++c)
-                    columnsIn[static_cast<std::size_t>(c) * length + static_cast<std::size_t>(y)] = row[c];
+                    synthesise(columnsIn + static_cast<std::size_t>(c) * length, h, symmetricMode,
+                               columnsOut + static_cast<std::size_t>(c) * length, work);
+                for (int y = 0; y < h; ++y) {
+                    float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+                    for (int c = 0; c < block; ++c)
+                        row[c] = columnsOut[static_cast<std::size_t>(c) * length + static_cast<std::size_t>(y)];
+                }
             }
-            for (int c = 0; c < block; ++c)
-                synthesise(columnsIn + static_cast<std::size_t>(c) * length, h, symmetricMode,
-                           columnsOut + static_cast<std::size_t>(c) * length, work);
-            for (int y = 0; y < h; ++y) {
-                float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
-                for (int c = 0; c < block; ++c)
-                    row[c] = columnsOut[static_cast<std::size_t>(c) * length + static_cast<std::size_t>(y)];
-            }
-        }
+        });
 
-        for (int y = 0; y < h; ++y) {
-            float* row = destination + static_cast<std::size_t>(y) * rowLength;
-            synthesise(row, w, symmetricMode, row, work);
-        }
+        forPieces(h, w, [&](int firstRow, int lastRow) {
+            Workspace& work = workspaceFor(longest);
+            for (int y = firstRow; y < lastRow; ++y) {
+                float* row = destination + static_cast<std::size_t>(y) * rowLength;
+                synthesise(row, w, symmetricMode, row, work);
+            }
+        });
     }
     return true;
 }

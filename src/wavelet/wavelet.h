@@ -31,7 +31,7 @@ public:
     // from `input` and writes the reconstructed signal to the signal cells of `output` (its pad cells are set to
     // 0). A signal of length 1 extends as a constant, so it comes back from the pair of steps unchanged to float
     // rounding. `symmetric` nonzero selects symmetric extension. Both allocate working space per call; the
-    // two-dimensional operations reuse theirs across rows and columns.
+    // two-dimensional operations reuse one per thread.
     void analysisStep(float* input, float* output, int n, int symmetricMode) const;
     void synthesisStep(const float* input, float* output, int n, int symmetricMode) const;
 
@@ -47,7 +47,8 @@ public:
     // is copied to the destination first and left unchanged; source and destination may be the same array.
     // transform2d writes, at each step whose block is 2 or fewer samples wide or high with symmetric extension,
     // two warnings and an error line to `diagnostics` and carries on. Sizes below 1 or steps below 1 leave the
-    // destination as a copy of the source and return false.
+    // destination as a copy of the source and return false. Inside a task of runTasks the row and column passes are
+    // shared with the team's idle threads; the coefficients are the same either way.
     bool transform2d(const float* source, float* destination, int width, int height, int steps, int flag,
                      DiagnosticSink& diagnostics = standardOutputSink()) const;
     bool invert2d(const float* source, float* destination, int width, int height, int steps, int flag) const;
@@ -57,6 +58,9 @@ public:
 
 private:
     class Workspace;
+
+    // The calling thread's workspace, grown for signals of `longest` samples.
+    Workspace& workspaceFor(int longest) const;
 
     void analyse(float* padded, int n, bool symmetricMode, float* out, Workspace& work) const;
     void synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work) const;
