@@ -1,6 +1,7 @@
 #include "quant/colour_plane_codec.h"
 
 #include "common/limits.h"
+#include "common/worker_team.h"
 #include "quant/bit_allocator.h"
 #include "quant/coefficient_set.h"
 #include "quant/context_quantizer.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <future>
 #include <limits>
 #include <memory>
@@ -90,10 +92,32 @@ void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& pla
     }
 }
 
-// Prices every band of the three planes, the largest first, on as many threads as there are cores (the calling
-// one included). A band's pricing touches only its own quantiser and set, so the tables are the same whatever
-// thread prices which band; taking bands rather than planes keeps the cores busy although the planes' bands
-// differ in cost (the luma plane's the most).
+// Runs independent tasks side by side: inside a task of the stream coder's team, on that team's idle threads
+// (so the record's work spreads over the cores without adding threads); otherwise on as many threads as there
+// are cores, the calling one included. Each task writes only its own results, so the order never shows.
+void runSideBySide(const std::vector<std::function<void()>>& tasks)
+{
+    if (teamSize() > 1) {
+        runTeamTasks(tasks);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    const auto runTheRest = [&tasks, &next] {
+        for (std::size_t k = next.fetch_add(1); k < tasks.size(); k = next.fetch_add(1))
+            tasks[k]();
+    };
+    const std::size_t cores = std::max(std::thread::hardware_concurrency(), 1u);
+    std::vector<std::future<void>> helpers;
+    for (std::size_t i = 1; i < std::min(cores, tasks.size()); ++i)
+        helpers.push_back(std::async(std::launch::async | std::launch::deferred, runTheRest));
+    runTheRest();
+    for (std::future<void>& helper : helpers)
+        helper.get();
+}
+
+// Prices every band of the three planes, the largest first. A band's pricing touches only its own quantiser and
+// set, so the tables are the same whatever thread prices which band; taking bands rather than planes keeps the
+// cores busy although the planes' bands differ in cost (the luma plane's the most).
 void priceBands(PlaneWork (&work)[3])
 {
     std::vector<CoefficientSet*> bands;
@@ -102,32 +126,21 @@ void priceBands(PlaneWork (&work)[3])
             bands.push_back(&set);
     std::stable_sort(bands.begin(), bands.end(),
                      [](const CoefficientSet* a, const CoefficientSet* b) { return a->count() > b->count(); });
-    std::atomic<std::size_t> next{0};
-    const auto priceTheRest = [&bands, &next] {
-        for (std::size_t k = next.fetch_add(1); k < bands.size(); k = next.fetch_add(1))
-            bands[k]->computeRateDistortion(kColourPrecisions, kColourMinimumStep);
-    };
-    const std::size_t cores = std::max(std::thread::hardware_concurrency(), 1u);
-    std::vector<std::future<void>> helpers;
-    for (std::size_t i = 1; i < std::min(cores, bands.size()); ++i)
-        helpers.push_back(std::async(std::launch::async | std::launch::deferred, priceTheRest));
-    priceTheRest();
-    for (std::future<void>& helper : helpers)
-        helper.get();
+    std::vector<std::function<void()>> tasks;
+    tasks.reserve(bands.size());
+    for (CoefficientSet* set : bands)
+        tasks.emplace_back([set] { set->computeRateDistortion(kColourPrecisions, kColourMinimumStep); });
+    runSideBySide(tasks);
 }
 
 // The three planes transformed, their bands tabulated. A plane whose transform failed has no sets.
 void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatImage (&planes)[3], int stages,
                     const RegionSet* mask, float rateCeiling)
 {
-    std::future<void> prepared[3];
-    for (int c = 0; c < 3; ++c) {
-        prepared[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
-            preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling);
-        });
-    }
-    for (std::future<void>& f : prepared)
-        f.get();
+    std::vector<std::function<void()>> prepare;
+    for (int c = 0; c < 3; ++c)
+        prepare.emplace_back([&, c] { preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling); });
+    runSideBySide(prepare);
     priceBands(work);
 }
 
@@ -376,14 +389,13 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     report.write(allocationReport(work, planeNames, precisions, weights, budgetBytes, target));
 
     {
-        std::future<std::string> written[3];
+        std::vector<std::function<void()>> write;
         for (int c = 0; c < 3; ++c) {
-            written[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
-                return writePlane(work[c], precisions.data() + static_cast<std::size_t>(c * n));
+            write.emplace_back([&, c] {
+                result.streams[c] = writePlane(work[c], precisions.data() + static_cast<std::size_t>(c * n));
             });
         }
-        for (int c = 0; c < 3; ++c)
-            result.streams[c] = written[c].get();
+        runSideBySide(write);
     }
     result.codedBits = 0.0f;
     for (std::size_t k = 0; k < sets.size(); ++k)
