@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +76,18 @@ StatusOr<std::string> readWholeFile(const std::string& path)
     if (!file)
         return systemFailure("cannot open " + path);
     std::string bytes;
+    // A regular file is read in one call into a string of its size, so it is never copied as the string grows;
+    // whatever the size said, the loop below reads to the end (a pipe, or a file that grows meanwhile).
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        try {
+            bytes.resize(static_cast<std::size_t>(status.st_size));
+        } catch (const std::exception&) {
+            std::fclose(file);
+            return failure("cannot read " + path + ": it does not fit in memory");
+        }
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    }
     char buffer[65536];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
