@@ -289,6 +289,7 @@ void ContextQuantizer::resetState()
     contextTable_ = contextTables().significance[static_cast<int>(orientation_)];
     order_.clear();
     orderCells_.clear();
+    orderResiduals_.clear();
     refinable_ = 0;
     passesCoded_ = 0;
     models_.reset();
@@ -405,10 +406,11 @@ void ContextQuantizer::findSignificanceLayers()
         counts[around[k]] = static_cast<std::uint8_t>(counts[around[k]] + weights[k]);
     // Cell rows count from -1 (the padding above the band); the neighbours span rows y - 1 ... y + 1.
     const int y = static_cast<int>(cell / static_cast<std::size_t>(stride_)) - 1;
-    for (int row = y - 1; row <= y + 1; ++row) {
-        if (row >= 0 && row < height_)
-            stripeActive_[static_cast<std::size_t>(row / 4)] = 1;
-    }
+    // Those rows lie in at most two stripes: the first and last row's.
+    const int first = y > 0 ? y - 1 : 0;
+    const int last = y + 1 < height_ ? y + 1 : height_ - 1;
+    stripeActive_[static_cast<std::size_t>(first / 4)] = 1;
+    stripeActive_[static_cast<std::size_t>(last / 4)] = 1;
 }
 
 template <class Io>
@@ -427,14 +429,16 @@ template <class Io>
     if constexpr (Io::kDecoding) {
         target_[index] = static_cast<float>(static_cast<double>(target_[index]) + placed);
     } else {
-        float& r = residuals_[index];
-        const float before = r;
-        r = static_cast<float>(static_cast<double>(r) - placed);
+        // From here on the residual lives in the order of significance, where the refinement passes walk it.
+        const float before = residuals_[index];
+        const float r = static_cast<float>(static_cast<double>(before) - placed);
         if constexpr (Io::kPricing)
             io.change += squared(r) - squared(before);
+        orderResiduals_.push_back(r);
     }
     markSignificant(cell, negative != 0);
-    order_.push_back(static_cast<std::int32_t>(index));
+    if constexpr (Io::kDecoding)
+        order_.push_back(static_cast<std::int32_t>(index));
     orderCells_.push_back(static_cast<std::uint32_t>(cell));
 }
 
@@ -599,19 +603,19 @@ void ContextQuantizer::refinementPass(Io& io, float t)
 {
     const double half = 0.5 * static_cast<double>(t);
     for (std::size_t j = 0; j < refinable_; ++j) {
-        const std::size_t index = static_cast<std::size_t>(order_[j]);
         std::uint8_t& f = flags_[orderCells_[j]];
         const int context = (f & kRefined) ? 2 : ((f & kNeighbour) ? 1 : 0);
         int up = 0;
         if constexpr (!Io::kDecoding)
-            up = residuals_[index] > 0.0f ? 1 : 0;
+            up = orderResiduals_[j] > 0.0f ? 1 : 0;
         up = io.bit(models_.refinement(context), up);
         f = static_cast<std::uint8_t>(f | kRefined);
         const double moved = kMovedByRefinement[up] * half;
         if constexpr (Io::kDecoding) {
+            const std::size_t index = static_cast<std::size_t>(order_[j]);
             target_[index] = static_cast<float>(static_cast<double>(target_[index]) + moved);
         } else {
-            float& r = residuals_[index];
+            float& r = orderResiduals_[j];
             const float before = r;
             r = static_cast<float>(static_cast<double>(r) - moved);
             if constexpr (Io::kPricing)
@@ -709,7 +713,7 @@ void ContextQuantizer::codePass(Io& io, int pass)
     const float t = layerThreshold(layer);
     switch (pass % kPassesPerLayer) {
     case 0:
-        refinable_ = order_.size();
+        refinable_ = orderCells_.size();
         significancePass(io, layer, t);
         break;
     case 1: refinementPass(io, t); break;

@@ -141,9 +141,12 @@ private:
     // only such stripes; the others have nothing for it.
     std::vector<std::uint8_t> stripeActive_;
     const std::uint8_t* contextTable_ = nullptr; // significance contexts of this orientation
-    std::vector<std::int32_t> order_;    // samples (row * rowLength_ + column) in the order they turned significant
-    std::vector<std::uint32_t> orderCells_; // and their cells
-    std::size_t refinable_ = 0;        // significant before the current layer: order_[0, refinable_)
+    // The cells in the order they turned significant; on the decoding side their samples (row * rowLength_ +
+    // column), on the encoding side their residuals.
+    std::vector<std::uint32_t> orderCells_;
+    std::vector<std::int32_t> order_;
+    std::vector<float> orderResiduals_;
+    std::size_t refinable_ = 0;        // significant before the current layer: the first refinable_ in that order
     int passesCoded_ = 0;
     Models models_;
 
