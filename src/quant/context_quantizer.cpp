@@ -304,6 +304,7 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
 {
     source_ = data;
     target_ = nullptr;
+    rowLength_ = static_cast<std::size_t>(width_);
     if (count != width_ * height_)
         count = 0;
     computeStatistics(data, count);
@@ -577,7 +578,7 @@ void ContextQuantizer::significancePass(Io& io, int layer, float t)
                     const std::size_t cell = top + static_cast<std::size_t>(k) * s;
                     std::uint8_t& f = flags_[cell];
                     f = static_cast<std::uint8_t>(f | kVisited);
-                    const std::size_t index = static_cast<std::size_t>(y0 + k) * static_cast<std::size_t>(width_)
+                    const std::size_t index = static_cast<std::size_t>(y0 + k) * rowLength_
                                             + static_cast<std::size_t>(x);
                     if (codeSignificance(io, cell, index, layer, t, significanceContext(cell))) {
                         turned = true;
@@ -623,7 +624,7 @@ template <class Io>
 void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
 {
     const std::size_t s = static_cast<std::size_t>(stride_);
-    const std::size_t w = static_cast<std::size_t>(width_);
+    const std::size_t w = rowLength_;
     constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
@@ -816,12 +817,21 @@ bool ContextQuantizer::readHeader(DecoderStream& stream, int& precision)
 
 void ContextQuantizer::prepareDecode(float* data, std::int32_t count)
 {
-    target_ = data;
+    if (count != width_ * height_)
+        count = 0;
+    prepareDecodeRows(data, count == 0 ? 0 : width_, count == 0 ? 0 : height_, width_);
+}
+
+void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength)
+{
+    target_ = origin;
     source_ = nullptr;
     residuals_.clear();
-    count_ = count == width_ * height_ ? count : 0;
-    for (std::int32_t i = 0; i < count_; ++i)
-        data[i] = base_;
+    const bool fits = width == width_ && height == height_ && rowLength >= width_ && origin != nullptr;
+    count_ = fits ? width_ * height_ : 0;
+    rowLength_ = fits ? static_cast<std::size_t>(rowLength) : static_cast<std::size_t>(width_);
+    for (int y = 0; y < (fits ? height_ : 0); ++y)
+        std::fill_n(origin + static_cast<std::size_t>(y) * rowLength_, width_, base_);
     resetState();
 }
 

@@ -1,7 +1,7 @@
 #include "roi/colour_transform.h"
 
 #include <cstddef>
-#include <vector>
+#include <memory>
 
 namespace nubo {
 
@@ -48,9 +48,10 @@ bool inverseColourTransform(const FloatImage (&planes)[3], RasterImage& image)
         if (plane.width != w || plane.height != h || plane.data.size() != pixels)
             return false;
     }
-    std::vector<float> red(pixels);
-    std::vector<float> green(pixels);
-    std::vector<float> blue(pixels);
+    // Every sample is written below, so the planes are not cleared first.
+    const std::unique_ptr<float[]> red(new float[pixels]);
+    const std::unique_ptr<float[]> green(new float[pixels]);
+    const std::unique_ptr<float[]> blue(new float[pixels]);
     const float* y = planes[0].data.data();
     const float* cb = planes[1].data.data();
     const float* cr = planes[2].data.data();
@@ -61,7 +62,7 @@ bool inverseColourTransform(const FloatImage (&planes)[3], RasterImage& image)
         blue[i] = luma + kCbToBlue * cb[i];
     }
     RasterImage rebuilt;
-    if (!rebuilt.fromPlanes(red.data(), green.data(), blue.data(), w, h))
+    if (!rebuilt.fromPlanes(red.get(), green.get(), blue.get(), w, h))
         return false;
     image = std::move(rebuilt);
     return true;
