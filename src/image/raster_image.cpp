@@ -160,8 +160,18 @@ bool RasterImage::fromPlanes(const float* red, const float* green, const float* 
 {
     if (!allocate(width, height))
         return false;
-    const std::size_t pixels = data_.size() / kBytesPerPixel;
-    std::uint8_t* p = data_.data();
+    setPixelsFromPlanes(0, data_.size() / kBytesPerPixel, red, green, blue);
+    return true;
+}
+
+void RasterImage::setPixelsFromPlanes(std::size_t first, std::size_t pixels, const float* red, const float* green,
+                                      const float* blue)
+{
+    const std::size_t held = data_.size() / kBytesPerPixel;
+    if (first >= held)
+        return;
+    pixels = pixels < held - first ? pixels : held - first;
+    std::uint8_t* p = data_.data() + first * kBytesPerPixel;
     std::size_t i = 0;
 #if defined(__SSE2__)
     for (; i + 4 <= pixels; i += 4) {
@@ -183,7 +193,6 @@ bool RasterImage::fromPlanes(const float* red, const float* green, const float* 
         p[1] = planeValueToByte(green[i]);
         p[2] = planeValueToByte(red[i]);
     }
-    return true;
 }
 
 bool RasterImage::crop(RasterImage& target, int left, int top, int right, int bottom) const

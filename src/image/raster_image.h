@@ -52,6 +52,10 @@ public:
     // the other channels left alone: a picture built plane by plane, each plane freed once it is written. Calls
     // for different channels touch different bytes, so they may run concurrently.
     void setChannelFromPlane(int channel, const float* values);
+    // Pixels first ... first + count - 1 (buffer order) from `count` floats of each plane, by fromPlanes's rule
+    // and bytes (pixels past the picture's end are left out). A picture built piece by piece needs no whole planes.
+    void setPixelsFromPlanes(std::size_t first, std::size_t count, const float* red, const float* green,
+                             const float* blue);
 
     // Makes target an exact copy of the inclusive rectangle (left, top)-(right, bottom), y from the top.
     // Returns false and leaves target untouched when the rectangle does not lie inside this picture.

@@ -29,8 +29,9 @@ public:
     // Halves (a count of 1 stays 1) when the total reaches its limit.
     void update(int symbol)
     {
-        if (symbol != front_ && counts_[symbol] == counts_[front_])
-            front_ = symbol;
+        // Without a branch: which symbol comes is as good as random, so a branch would often be mispredicted.
+        // Symbols are 0 and 1, so taking the first position flips front_.
+        front_ ^= static_cast<int>((symbol != front_) & (counts_[symbol] == counts_[front_]));
         ++counts_[symbol];
         ++total_;
         if (total_ >= maxTotal_) {

@@ -1,6 +1,7 @@
 #include "quant/colour_plane_codec.h"
 
 #include "common/limits.h"
+#include "common/worker_team.h"
 #include "quant/bit_allocator.h"
 #include "quant/coefficient_set.h"
 #include "quant/context_quantizer.h"
@@ -12,11 +13,15 @@
 #include "wavelet/wavelet_transform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <future>
 #include <limits>
 #include <memory>
+#include <new>
 #include <span>
+#include <thread>
 
 namespace nubo {
 
@@ -62,8 +67,9 @@ struct PlaneWork {
     StringSink diagnostics;
 };
 
-void tabulatePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
-                   const RegionSet* mask, float rateCeiling)
+// The plane's transform (masked) and its bands' quantisers and sets, not yet priced.
+void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
+                  const RegionSet* mask, float rateCeiling)
 {
     work.transform = std::make_unique<WaveletTransform>(wavelet, plane, stages, -1, work.diagnostics);
     WaveletTransform& transform = *work.transform;
@@ -83,8 +89,59 @@ void tabulatePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& pl
         ContextQuantizer& quantizer = *work.quantizers.back();
         quantizer.setRateCeiling(rateCeiling);
         work.sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), quantizer);
-        work.sets.back().computeRateDistortion(kColourPrecisions, kColourMinimumStep);
     }
+}
+
+// Runs independent tasks side by side: inside a task of the stream coder's team, on that team's idle threads
+// (so the record's work spreads over the cores without adding threads); otherwise on as many threads as there
+// are cores, the calling one included. Each task writes only its own results, so the order never shows.
+void runSideBySide(const std::vector<std::function<void()>>& tasks)
+{
+    if (teamSize() > 1) {
+        runTeamTasks(tasks);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    const auto runTheRest = [&tasks, &next] {
+        for (std::size_t k = next.fetch_add(1); k < tasks.size(); k = next.fetch_add(1))
+            tasks[k]();
+    };
+    const std::size_t cores = std::max(std::thread::hardware_concurrency(), 1u);
+    std::vector<std::future<void>> helpers;
+    for (std::size_t i = 1; i < std::min(cores, tasks.size()); ++i)
+        helpers.push_back(std::async(std::launch::async | std::launch::deferred, runTheRest));
+    runTheRest();
+    for (std::future<void>& helper : helpers)
+        helper.get();
+}
+
+// Prices every band of the three planes, the largest first. A band's pricing touches only its own quantiser and
+// set, so the tables are the same whatever thread prices which band; taking bands rather than planes keeps the
+// cores busy although the planes' bands differ in cost (the luma plane's the most).
+void priceBands(PlaneWork (&work)[3])
+{
+    std::vector<CoefficientSet*> bands;
+    for (PlaneWork& plane : work)
+        for (CoefficientSet& set : plane.sets)
+            bands.push_back(&set);
+    std::stable_sort(bands.begin(), bands.end(),
+                     [](const CoefficientSet* a, const CoefficientSet* b) { return a->count() > b->count(); });
+    std::vector<std::function<void()>> tasks;
+    tasks.reserve(bands.size());
+    for (CoefficientSet* set : bands)
+        tasks.emplace_back([set] { set->computeRateDistortion(kColourPrecisions, kColourMinimumStep); });
+    runSideBySide(tasks);
+}
+
+// The three planes transformed, their bands tabulated. A plane whose transform failed has no sets.
+void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatImage (&planes)[3], int stages,
+                    const RegionSet* mask, float rateCeiling)
+{
+    std::vector<std::function<void()>> prepare;
+    for (int c = 0; c < 3; ++c)
+        prepare.emplace_back([&, c] { preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling); });
+    runSideBySide(prepare);
+    priceBands(work);
 }
 
 std::string writePlane(const PlaneWork& work, const int* precisions)
@@ -210,9 +267,9 @@ int workableBudget(const FloatImage (&planes)[3], const std::array<float, 3>& pl
 {
     const Wavelet wavelet(cdf97());
     PlaneWork work[3];
-    for (int c = 0; c < 3; ++c) {
-        tabulatePlane(work[c], wavelet, planes[c], stages, mask, std::numeric_limits<float>::infinity());
-        if (!work[c].transform->valid())
+    tabulatePlanes(work, wavelet, planes, stages, mask, std::numeric_limits<float>::infinity());
+    for (const PlaneWork& w : work) {
+        if (!w.transform->valid())
             return 0;
     }
     std::vector<CoefficientSet> sets;
@@ -304,16 +361,7 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     const float ceiling = static_cast<float>(std::max(budgetBytes, 0)) * 8.0f;
 
     PlaneWork work[3];
-    {
-        std::future<void> tabulated[3];
-        for (int c = 0; c < 3; ++c) {
-            tabulated[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
-                tabulatePlane(work[c], wavelet, planes[c], stages, mask, ceiling);
-            });
-        }
-        for (std::future<void>& f : tabulated)
-            f.get();
-    }
+    tabulatePlanes(work, wavelet, planes, stages, mask, ceiling);
     for (const PlaneWork& w : work) {
         const std::string text = w.diagnostics.text();
         if (!text.empty())
@@ -341,14 +389,13 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     report.write(allocationReport(work, planeNames, precisions, weights, budgetBytes, target));
 
     {
-        std::future<std::string> written[3];
+        std::vector<std::function<void()>> write;
         for (int c = 0; c < 3; ++c) {
-            written[c] = std::async(std::launch::async | std::launch::deferred, [&, c] {
-                return writePlane(work[c], precisions.data() + static_cast<std::size_t>(c * n));
+            write.emplace_back([&, c] {
+                result.streams[c] = writePlane(work[c], precisions.data() + static_cast<std::size_t>(c * n));
             });
         }
-        for (int c = 0; c < 3; ++c)
-            result.streams[c] = written[c].get();
+        runSideBySide(write);
     }
     result.codedBits = 0.0f;
     for (std::size_t k = 0; k < sets.size(); ++k)
@@ -381,17 +428,17 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
         return failure(formatText("absurd plane size %d by %d", width, height));
 
     const Wavelet wavelet(cdf97());
-    WaveletTransform transform(wavelet, width, height, stages, -1);
     const int n = 3 * stages + 1;
-    if (!transform.valid() || transform.subbandCount() != n)
+    const std::vector<SubbandRect> layout = subbandLayout(width, height, stages);
+    if (layout.size() != static_cast<std::size_t>(n))
         return failure(formatText("cannot hold a plane of size %d by %d", width, height));
 
     std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
     std::vector<int> precisions(static_cast<std::size_t>(n), 0);
     quantizers.reserve(static_cast<std::size_t>(n));
     for (int b = 0; b < n; ++b) {
-        quantizers.push_back(std::make_unique<ContextQuantizer>(transform.subbandWidth(b),
-                                                                transform.subbandHeight(b),
+        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
+        quantizers.push_back(std::make_unique<ContextQuantizer>(rect.width, rect.height,
                                                                 ContextQuantizer::orientationOfBand(b),
                                                                 kColourPrecisions));
         if (!quantizers.back()->readHeader(stream, precisions[static_cast<std::size_t>(b)]))
@@ -400,9 +447,21 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (stream.bits.pastEnd())
         return failure("truncated stream: it ends inside the subband headers");
 
+    // Each band is decoded in place in the plane, which the inverse transform then rebuilds in place: one plane
+    // in memory and no copy of a band.
+    const auto rowLength = static_cast<std::size_t>(width);
+    std::vector<float> samples;
+    try {
+        samples.resize(rowLength * static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        return failure(formatText("cannot hold a plane of size %d by %d", width, height));
+    }
     for (int b = 0; b < n; ++b) {
+        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
         ContextQuantizer& quantizer = *quantizers[static_cast<std::size_t>(b)];
-        quantizer.prepareDecode(transform.subbandData(b), transform.subbandSize(b));
+        float* const origin
+            = samples.data() + static_cast<std::size_t>(rect.y) * rowLength + static_cast<std::size_t>(rect.x);
+        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength));
         if (!quantizer.decode(stream, precisions[static_cast<std::size_t>(b)]))
             return failure(formatText("subband %d: ", b) + stream.bits.failure());
         quantizers[static_cast<std::size_t>(b)].reset();
@@ -410,10 +469,10 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (stream.bits.pastEnd())
         return failure("truncated stream: it ends before its last symbol");
 
-    FloatImage decoded;
-    if (!transform.invert(decoded))
-        return failure(formatText("cannot rebuild a plane of size %d by %d", width, height));
-    plane = std::move(decoded);
+    wavelet.invert2d(samples.data(), samples.data(), width, height, stages, -1);
+    plane.data = std::move(samples);
+    plane.width = width;
+    plane.height = height;
     return {};
 }
 

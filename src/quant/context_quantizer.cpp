@@ -289,6 +289,7 @@ void ContextQuantizer::resetState()
     contextTable_ = contextTables().significance[static_cast<int>(orientation_)];
     order_.clear();
     orderCells_.clear();
+    orderResiduals_.clear();
     refinable_ = 0;
     passesCoded_ = 0;
     models_.reset();
@@ -304,6 +305,7 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
 {
     source_ = data;
     target_ = nullptr;
+    rowLength_ = static_cast<std::size_t>(width_);
     if (count != width_ * height_)
         count = 0;
     computeStatistics(data, count);
@@ -404,10 +406,11 @@ void ContextQuantizer::findSignificanceLayers()
         counts[around[k]] = static_cast<std::uint8_t>(counts[around[k]] + weights[k]);
     // Cell rows count from -1 (the padding above the band); the neighbours span rows y - 1 ... y + 1.
     const int y = static_cast<int>(cell / static_cast<std::size_t>(stride_)) - 1;
-    for (int row = y - 1; row <= y + 1; ++row) {
-        if (row >= 0 && row < height_)
-            stripeActive_[static_cast<std::size_t>(row / 4)] = 1;
-    }
+    // Those rows lie in at most two stripes: the first and last row's.
+    const int first = y > 0 ? y - 1 : 0;
+    const int last = y + 1 < height_ ? y + 1 : height_ - 1;
+    stripeActive_[static_cast<std::size_t>(first / 4)] = 1;
+    stripeActive_[static_cast<std::size_t>(last / 4)] = 1;
 }
 
 template <class Io>
@@ -426,14 +429,16 @@ template <class Io>
     if constexpr (Io::kDecoding) {
         target_[index] = static_cast<float>(static_cast<double>(target_[index]) + placed);
     } else {
-        float& r = residuals_[index];
-        const float before = r;
-        r = static_cast<float>(static_cast<double>(r) - placed);
+        // From here on the residual lives in the order of significance, where the refinement passes walk it.
+        const float before = residuals_[index];
+        const float r = static_cast<float>(static_cast<double>(before) - placed);
         if constexpr (Io::kPricing)
             io.change += squared(r) - squared(before);
+        orderResiduals_.push_back(r);
     }
     markSignificant(cell, negative != 0);
-    order_.push_back(static_cast<std::int32_t>(index));
+    if constexpr (Io::kDecoding)
+        order_.push_back(static_cast<std::int32_t>(index));
     orderCells_.push_back(static_cast<std::uint32_t>(cell));
 }
 
@@ -577,7 +582,7 @@ void ContextQuantizer::significancePass(Io& io, int layer, float t)
                     const std::size_t cell = top + static_cast<std::size_t>(k) * s;
                     std::uint8_t& f = flags_[cell];
                     f = static_cast<std::uint8_t>(f | kVisited);
-                    const std::size_t index = static_cast<std::size_t>(y0 + k) * static_cast<std::size_t>(width_)
+                    const std::size_t index = static_cast<std::size_t>(y0 + k) * rowLength_
                                             + static_cast<std::size_t>(x);
                     if (codeSignificance(io, cell, index, layer, t, significanceContext(cell))) {
                         turned = true;
@@ -598,19 +603,19 @@ void ContextQuantizer::refinementPass(Io& io, float t)
 {
     const double half = 0.5 * static_cast<double>(t);
     for (std::size_t j = 0; j < refinable_; ++j) {
-        const std::size_t index = static_cast<std::size_t>(order_[j]);
         std::uint8_t& f = flags_[orderCells_[j]];
         const int context = (f & kRefined) ? 2 : ((f & kNeighbour) ? 1 : 0);
         int up = 0;
         if constexpr (!Io::kDecoding)
-            up = residuals_[index] > 0.0f ? 1 : 0;
+            up = orderResiduals_[j] > 0.0f ? 1 : 0;
         up = io.bit(models_.refinement(context), up);
         f = static_cast<std::uint8_t>(f | kRefined);
         const double moved = kMovedByRefinement[up] * half;
         if constexpr (Io::kDecoding) {
+            const std::size_t index = static_cast<std::size_t>(order_[j]);
             target_[index] = static_cast<float>(static_cast<double>(target_[index]) + moved);
         } else {
-            float& r = residuals_[index];
+            float& r = orderResiduals_[j];
             const float before = r;
             r = static_cast<float>(static_cast<double>(r) - moved);
             if constexpr (Io::kPricing)
@@ -623,7 +628,7 @@ template <class Io>
 void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
 {
     const std::size_t s = static_cast<std::size_t>(stride_);
-    const std::size_t w = static_cast<std::size_t>(width_);
+    const std::size_t w = rowLength_;
     constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
@@ -708,7 +713,7 @@ void ContextQuantizer::codePass(Io& io, int pass)
     const float t = layerThreshold(layer);
     switch (pass % kPassesPerLayer) {
     case 0:
-        refinable_ = order_.size();
+        refinable_ = orderCells_.size();
         significancePass(io, layer, t);
         break;
     case 1: refinementPass(io, t); break;
@@ -816,12 +821,21 @@ bool ContextQuantizer::readHeader(DecoderStream& stream, int& precision)
 
 void ContextQuantizer::prepareDecode(float* data, std::int32_t count)
 {
-    target_ = data;
+    if (count != width_ * height_)
+        count = 0;
+    prepareDecodeRows(data, count == 0 ? 0 : width_, count == 0 ? 0 : height_, width_);
+}
+
+void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength)
+{
+    target_ = origin;
     source_ = nullptr;
     residuals_.clear();
-    count_ = count == width_ * height_ ? count : 0;
-    for (std::int32_t i = 0; i < count_; ++i)
-        data[i] = base_;
+    const bool fits = width == width_ && height == height_ && rowLength >= width_ && origin != nullptr;
+    count_ = fits ? width_ * height_ : 0;
+    rowLength_ = fits ? static_cast<std::size_t>(rowLength) : static_cast<std::size_t>(width_);
+    for (int y = 0; y < (fits ? height_ : 0); ++y)
+        std::fill_n(origin + static_cast<std::size_t>(y) * rowLength_, width_, base_);
     resetState();
 }
 

@@ -4,6 +4,7 @@
 #include "quant/quantizer.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,10 @@ public:
 
     void analyze(const float* data, std::int32_t count) override;
     void prepareDecode(float* data, std::int32_t count) override;
+    // As prepareDecode, for a band lying in a larger plane: width x height samples from `origin`, rows
+    // `rowLength` samples apart (at least the width). A band of another size than this quantiser's decodes no
+    // layers.
+    void prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength);
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
     void encode(EncoderStream& stream, int precision) override;
     bool decode(DecoderStream& stream, int precision) override;
@@ -136,9 +141,12 @@ private:
     // only such stripes; the others have nothing for it.
     std::vector<std::uint8_t> stripeActive_;
     const std::uint8_t* contextTable_ = nullptr; // significance contexts of this orientation
-    std::vector<std::int32_t> order_;    // band indices in the order they turned significant
-    std::vector<std::uint32_t> orderCells_; // and their cells
-    std::size_t refinable_ = 0;        // significant before the current layer: order_[0, refinable_)
+    // The cells in the order they turned significant; on the decoding side their samples (row * rowLength_ +
+    // column), on the encoding side their residuals.
+    std::vector<std::uint32_t> orderCells_;
+    std::vector<std::int32_t> order_;
+    std::vector<float> orderResiduals_;
+    std::size_t refinable_ = 0;        // significant before the current layer: the first refinable_ in that order
     int passesCoded_ = 0;
     Models models_;
 
@@ -148,6 +156,7 @@ private:
     const float* source_ = nullptr;
     std::vector<float> residuals_; // encoding side
     float* target_ = nullptr;      // decoding side
+    std::size_t rowLength_ = 0;    // samples from one row of the band to the next in residuals_ or target_
     bool exhausted_ = false;       // a pass was priced +infinity: every later one is too
 };
 

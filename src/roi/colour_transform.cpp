@@ -1,7 +1,6 @@
 #include "roi/colour_transform.h"
 
 #include <cstddef>
-#include <vector>
 
 namespace nubo {
 
@@ -48,21 +47,28 @@ bool inverseColourTransform(const FloatImage (&planes)[3], RasterImage& image)
         if (plane.width != w || plane.height != h || plane.data.size() != pixels)
             return false;
     }
-    std::vector<float> red(pixels);
-    std::vector<float> green(pixels);
-    std::vector<float> blue(pixels);
+    RasterImage rebuilt;
+    if (!rebuilt.allocate(w, h))
+        return false;
+    // A piece of the picture at a time, its red, green and blue in small buffers that stay in the cache.
+    constexpr std::size_t kPiece = 1024;
+    float red[kPiece];
+    float green[kPiece];
+    float blue[kPiece];
     const float* y = planes[0].data.data();
     const float* cb = planes[1].data.data();
     const float* cr = planes[2].data.data();
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const float luma = y[i] + kLevelShift;
-        red[i] = luma + kCrToRed * cr[i];
-        green[i] = (luma - kCbToGreen * cb[i]) - kCrToGreen * cr[i];
-        blue[i] = luma + kCbToBlue * cb[i];
+    for (std::size_t first = 0; first < pixels; first += kPiece) {
+        const std::size_t count = pixels - first < kPiece ? pixels - first : kPiece;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = first + k;
+            const float luma = y[i] + kLevelShift;
+            red[k] = luma + kCrToRed * cr[i];
+            green[k] = (luma - kCbToGreen * cb[i]) - kCrToGreen * cr[i];
+            blue[k] = luma + kCbToBlue * cb[i];
+        }
+        rebuilt.setPixelsFromPlanes(first, count, red, green, blue);
     }
-    RasterImage rebuilt;
-    if (!rebuilt.fromPlanes(red.data(), green.data(), blue.data(), w, h))
-        return false;
     image = std::move(rebuilt);
     return true;
 }
