@@ -95,16 +95,28 @@ void reportPixels(benchmark::State& state, const RasterImage& image)
     state.SetItemsProcessed(state.iterations() * std::int64_t{image.width()} * image.height());
 }
 
-// Arguments: coder kind, ratio, picture.
+// A benchmark's arguments: coder kind, ratio, picture.
+struct RecordCase {
+    int kind;
+    int ratio;
+    const RasterImage* image;
+};
+
+// Null picture when it could not be read; the benchmark is then skipped with that reason.
+RecordCase recordCase(benchmark::State& state)
+{
+    RecordCase c{static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                 picture(static_cast<int>(state.range(2)))};
+    if (c.image == nullptr)
+        state.SkipWithError("astronaut.bmp could not be read");
+    return c;
+}
+
 void encodeRecordBench(benchmark::State& state)
 {
-    const int kind = static_cast<int>(state.range(0));
-    const int ratio = static_cast<int>(state.range(1));
-    const RasterImage* image = picture(static_cast<int>(state.range(2)));
-    if (image == nullptr) {
-        state.SkipWithError("astronaut.bmp could not be read");
+    const auto [kind, ratio, image] = recordCase(state);
+    if (image == nullptr)
         return;
-    }
     std::string payload;
     for (auto _ : state) {
         payload.clear();
@@ -118,13 +130,9 @@ void encodeRecordBench(benchmark::State& state)
 
 void decodeRecordBench(benchmark::State& state)
 {
-    const int kind = static_cast<int>(state.range(0));
-    const int ratio = static_cast<int>(state.range(1));
-    const RasterImage* image = picture(static_cast<int>(state.range(2)));
-    if (image == nullptr) {
-        state.SkipWithError("astronaut.bmp could not be read");
+    const auto [kind, ratio, image] = recordCase(state);
+    if (image == nullptr)
         return;
-    }
     std::string payload;
     if (!encodeRecord(kind, *image, ratio, payload)) {
         state.SkipWithError("the record could not be encoded");
