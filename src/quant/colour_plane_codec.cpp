@@ -6,6 +6,7 @@
 #include "quant/coefficient_set.h"
 #include "quant/context_quantizer.h"
 #include "quant/plane_mask.h"
+#include "quant/plane_size_header.h"
 #include "wavelet/coder_streams.h"
 #include "wavelet/filters.h"
 #include "wavelet/integer_codes.h"
@@ -418,14 +419,10 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (bytes == nullptr)
         length = 0;
     DecoderStream stream(bytes, length);
-    const std::int32_t width = readGamma(stream.bits);
-    const std::int32_t height = readGamma(stream.bits);
-    if (stream.bits.failed())
-        return failure("plane size: " + stream.bits.failure());
-    if (stream.bits.pastEnd())
-        return failure("truncated stream: the plane size is incomplete");
-    if (!imageSizeAllowed(width, height))
-        return failure(formatText("absurd plane size %d by %d", width, height));
+    const StatusOr<PlaneSize> size = readPlaneSize(stream);
+    if (!size)
+        return size.status();
+    const auto [width, height] = *size;
 
     const Wavelet wavelet(cdf97());
     const int n = 3 * stages + 1;

@@ -2,6 +2,7 @@
 
 #include "common/limits.h"
 #include "quant/plane_parameters.h"
+#include "quant/plane_size_header.h"
 #include "quant/layered_quantizer.h"
 #include "wavelet/coder_streams.h"
 #include "wavelet/filters.h"
@@ -43,15 +44,10 @@ Status decodePlaneWithParameters(FloatImage& plane, const Wavelet& wavelet, int 
         length = 0;
 
     DecoderStream stream(bytes, length);
-    const std::int32_t width = readGamma(stream.bits);
-    const std::int32_t height = readGamma(stream.bits);
-    if (stream.bits.failed())
-        return failure("plane size: " + stream.bits.failure());
-    if (stream.bits.pastEnd())
-        return failure("truncated stream: the plane size is incomplete");
-    // Refused before anything of that size is allocated.
-    if (!imageSizeAllowed(width, height))
-        return failure(formatText("absurd plane size %d by %d", width, height));
+    const StatusOr<PlaneSize> size = readPlaneSize(stream);
+    if (!size)
+        return size.status();
+    const auto [width, height] = *size;
 
     const int n = 3 * stages + 1;
 
