@@ -37,35 +37,25 @@ void JsonWriter::separate()
     needsComma_ = true;
 }
 
-JsonWriter& JsonWriter::beginObject()
+JsonWriter& JsonWriter::open(char bracket)
 {
     separate();
-    text_ += '{';
+    text_ += bracket;
     needsComma_ = false;
     return *this;
 }
 
-JsonWriter& JsonWriter::endObject()
+JsonWriter& JsonWriter::close(char bracket)
 {
-    text_ += '}';
+    text_ += bracket;
     needsComma_ = true;
     return *this;
 }
 
-JsonWriter& JsonWriter::beginArray()
-{
-    separate();
-    text_ += '[';
-    needsComma_ = false;
-    return *this;
-}
-
-JsonWriter& JsonWriter::endArray()
-{
-    text_ += ']';
-    needsComma_ = true;
-    return *this;
-}
+JsonWriter& JsonWriter::beginObject() { return open('{'); }
+JsonWriter& JsonWriter::endObject() { return close('}'); }
+JsonWriter& JsonWriter::beginArray() { return open('['); }
+JsonWriter& JsonWriter::endArray() { return close(']'); }
 
 JsonWriter& JsonWriter::key(std::string_view name)
 {

@@ -30,6 +30,9 @@ public:
 
 private:
     void separate();
+    // An object or array begins or ends with its bracket.
+    JsonWriter& open(char bracket);
+    JsonWriter& close(char bracket);
 
     std::string text_;
     bool needsComma_ = false;

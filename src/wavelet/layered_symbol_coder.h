@@ -109,6 +109,9 @@ private:
             return nullptr;
         return &models_[static_cast<std::size_t>(l.firstModel + index)];
     }
+    // The layer's model for coding v in context; a context outside the layer or a value outside
+    // -1..+1 is a caller's error.
+    static FrequencyModel& modelFor(const LayerModels& layer, int v, int context);
     [[noreturn]] static void misuse(const char* what, int v, int layer, int context);
 
     int maxTotal_;
@@ -191,14 +194,19 @@ inline float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
     return write(nullptr, v, update, layer, context);
 }
 
-inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+inline FrequencyModel& LayeredSymbolCoder::modelFor(const LayerModels& layer, int v, int context)
 {
     const unsigned index = static_cast<unsigned>(context + layer.offset);
     if (index >= layer.contexts)
         misuse("context outside the coder", v, layer.layer, context);
     if (v < -1 || v > 1)
         misuse("value outside -1..+1", v, layer.layer, context);
-    FrequencyModel& m = layer.models[index];
+    return layer.models[index];
+}
+
+inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+{
+    FrequencyModel& m = modelFor(layer, v, context);
     const int symbol = v + 1;
     const std::int32_t count = m.countInline(symbol);
     if (count == 0)
