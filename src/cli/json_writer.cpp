@@ -87,7 +87,8 @@ JsonWriter& JsonWriter::value(std::int64_t number)
     return *this;
 }
 
-JsonWriter& JsonWriter::value(double number)
+template <class Floating>
+JsonWriter& JsonWriter::shortest(Floating number)
 {
     if (!std::isfinite(number))
         return null();
@@ -98,16 +99,8 @@ JsonWriter& JsonWriter::value(double number)
     return *this;
 }
 
-JsonWriter& JsonWriter::value(float number)
-{
-    if (!std::isfinite(number))
-        return null();
-    separate();
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    text_.append(buffer, result.ptr);
-    return *this;
-}
+JsonWriter& JsonWriter::value(double number) { return shortest(number); }
+JsonWriter& JsonWriter::value(float number) { return shortest(number); }
 
 JsonWriter& JsonWriter::null()
 {

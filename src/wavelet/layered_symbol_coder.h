@@ -118,9 +118,11 @@ private:
             return nullptr;
         return &models_[static_cast<std::size_t>(l.firstModel + index)];
     }
-    // The layer's model for coding v in context; a context outside the layer or a value outside
+    // The model of context among a layer's models (contexts of them, context + offset the index) for coding or
+    // pricing v, whether the coder's own models or pricing copies; a context outside the layer or a value outside
     // -1..+1 is a caller's error.
-    static FrequencyModel& modelFor(const LayerModels& layer, int v, int context);
+    template <class Model>
+    static Model& modelFor(Model* models, unsigned contexts, int offset, int layer, int v, int context);
     [[noreturn]] static void misuse(const char* what, int v, int layer, int context);
 
     int maxTotal_;
@@ -176,12 +178,7 @@ inline LayeredSymbolCoder::LayerModels LayeredSymbolCoder::layerModels(int layer
 
 inline PricingModel& LayeredSymbolCoder::pricingCopy(const LayerPricing& pricing, int v, int context)
 {
-    const unsigned index = static_cast<unsigned>(context + pricing.offset_);
-    if (index >= pricing.contexts_)
-        misuse("context outside the coder", v, pricing.layer_, context);
-    if (v < -1 || v > 1)
-        misuse("value outside -1..+1", v, pricing.layer_, context);
-    return pricing.models_[index];
+    return modelFor(pricing.models_, pricing.contexts_, pricing.offset_, pricing.layer_, v, context);
 }
 
 template <bool TotalsInTable>
@@ -207,19 +204,20 @@ inline float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
     return write(nullptr, v, update, layer, context);
 }
 
-inline FrequencyModel& LayeredSymbolCoder::modelFor(const LayerModels& layer, int v, int context)
+template <class Model>
+inline Model& LayeredSymbolCoder::modelFor(Model* models, unsigned contexts, int offset, int layer, int v, int context)
 {
-    const unsigned index = static_cast<unsigned>(context + layer.offset);
-    if (index >= layer.contexts)
-        misuse("context outside the coder", v, layer.layer, context);
+    const unsigned index = static_cast<unsigned>(context + offset);
+    if (index >= contexts)
+        misuse("context outside the coder", v, layer, context);
     if (v < -1 || v > 1)
-        misuse("value outside -1..+1", v, layer.layer, context);
-    return layer.models[index];
+        misuse("value outside -1..+1", v, layer, context);
+    return models[index];
 }
 
 inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
 {
-    FrequencyModel& m = modelFor(layer, v, context);
+    FrequencyModel& m = modelFor(layer.models, layer.contexts, layer.offset, layer.layer, v, context);
     std::int32_t count = 0;
     std::int32_t cumulative = 0;
     std::int32_t total = 0;
