@@ -228,60 +228,32 @@ struct LayerSums {
     float change = 0.0f;
 };
 
-// One layer of a joint pricing walk over a block of coefficients, which leave it with their residuals, states and
-// errors moved on to the next layer. The sums take the block's terms in coefficient order, as a walk of the whole
-// band would. Pricing, step and sums are copied in, so that the loop keeps them in registers.
+// Layers of a joint pricing walk (at most kMaxJointLayers), every layer of one coefficient before the next
+// coefficient. (Walking blocks of coefficients layer by layer takes fewer instructions but more time: a
+// coefficient's symbols follow one another from layer to layer, which is what the branches predict from.)
 template <bool HighPass, bool TotalsInTable, class Error>
-void priceBlockLayer(const LayeredSymbolCoder::LayerPricing& layerPricing, const LayerStep& layerStep, Error error,
-                     std::int32_t n, float* residuals, std::int32_t* states, double* errors, LayerSums& sums)
-{
-    const LayeredSymbolCoder::LayerPricing pricing = layerPricing;
-    const LayerStep step = layerStep;
-    float rate = sums.rate;
-    float change = sums.change;
-    // Context 0, where a high-pass coefficient waits; a low-pass layer never asks for it here.
-    PricingModel* const waiting = HighPass ? &LayeredSymbolCoder::pricingCopy(pricing, 0, 0) : nullptr;
-    for (std::int32_t i = 0; i < n; ++i) {
-        float r = residuals[i];
-        const std::int32_t state = states[i];
-        const double before = errors[i];
-        change = deduct(change, before);
-        if (HighPass && state == 0 && !(r > step.t) && !(r < -step.t)) {
-            // Still waiting (what chooseSymbol gives as 0): symbol 0 in context 0, and the residual, the state and
-            // so the error stay as they are.
-            change = accumulate(change, before);
-            rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(pricing, *waiting, 0);
-            continue;
-        }
-        const int symbol = chooseSymbol(!HighPass || state != 0, step, r);
-        // The error after one layer is the error before the next: the same float gives the same double.
-        const double e = error(r);
-        change = accumulate(change, e);
-        rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing, symbol, state);
-        residuals[i] = r;
-        states[i] = symbol + 2 * state;
-        errors[i] = e;
-    }
-    sums.rate = rate;
-    sums.change = change;
-}
-
-// Layers of a joint pricing walk (at most kMaxJointLayers), in blocks small enough that their residuals, states and
-// errors stay in the first-level cache while every layer walks them; each layer's loop then holds its models,
-// step and sums in registers.
-template <bool HighPass, bool TotalsInTable, class Error>
-void priceInBlocks(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
+void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
                    std::int32_t count, float* residuals, std::int32_t* states, LayerSums* sums)
 {
-    constexpr std::int32_t kBlock = 256;
-    double errors[kBlock];
-    for (std::int32_t start = 0; start < count; start += kBlock) {
-        const std::int32_t n = std::min(kBlock, count - start);
-        for (std::int32_t i = 0; i < n; ++i)
-            errors[i] = error(residuals[start + i]);
-        for (int k = 0; k < layers; ++k)
-            priceBlockLayer<HighPass, TotalsInTable>(pricing[k], steps[k], error, n, residuals + start,
-                                                     states + start, errors, sums[k]);
+    for (std::int32_t i = 0; i < count; ++i) {
+        float r = residuals[i];
+        std::int32_t state = states[i];
+        double e = error(r);
+        for (int k = 0; k < layers; ++k) {
+            float change = deduct(sums[k].change, e);
+            if (HighPass && state == 0 && !(r > steps[k].t) && !(r < -steps[k].t)) {
+                sums[k].change = accumulate(change, e);
+                sums[k].rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing[k], 0, 0);
+                continue;
+            }
+            const int symbol = chooseSymbol(!HighPass || state != 0, steps[k], r);
+            e = error(r);
+            sums[k].change = accumulate(change, e);
+            sums[k].rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing[k], symbol, state);
+            state = symbol + 2 * state;
+        }
+        residuals[i] = r;
+        states[i] = state;
     }
 }
 
@@ -306,13 +278,13 @@ void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int la
     // Every layer of one coder has the same limit, so the first tells for all.
     const bool inTable = layers > 0 && pricing[0].totalsInTable();
     if (highPass_ && inTable)
-        priceInBlocks<true, true>(pricing, steps, layers, error, count_, residuals, states, sums);
+        priceJointly<true, true>(pricing, steps, layers, error, count_, residuals, states, sums);
     else if (highPass_)
-        priceInBlocks<true, false>(pricing, steps, layers, error, count_, residuals, states, sums);
+        priceJointly<true, false>(pricing, steps, layers, error, count_, residuals, states, sums);
     else if (inTable)
-        priceInBlocks<false, true>(pricing, steps, layers, error, count_, residuals, states, sums);
+        priceJointly<false, true>(pricing, steps, layers, error, count_, residuals, states, sums);
     else
-        priceInBlocks<false, false>(pricing, steps, layers, error, count_, residuals, states, sums);
+        priceJointly<false, false>(pricing, steps, layers, error, count_, residuals, states, sums);
     for (int k = 0; k < layers; ++k) {
         layerRates_[static_cast<std::size_t>(first + k)] = sums[k].rate;
         layerChanges_[static_cast<std::size_t>(first + k)] = sums[k].change;
