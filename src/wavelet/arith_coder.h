@@ -53,9 +53,16 @@ public:
     template <class Model>
     int decodeWithModel(const Model& model) { return decodeWith<false>(model); }
 
+    // As decodeWithModel, for a model of two symbols with front() (the symbol whose interval lies above the
+    // other's) and count(symbol): the same symbol and coder state, found by comparing products instead of
+    // dividing by the range.
+    template <class Model>
+    int decodeBinary(const Model& model);
+
 private:
     template <bool Inline, class Model>
     int decodeWith(const Model& model);
+    void renormalise();
 
     std::int32_t low_ = 0;
     std::int32_t high_ = 65535;
@@ -126,6 +133,41 @@ inline int ArithDecoder::decodeWith(const Model& model)
     }
     high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
     low_ = low_ + divideExactly(range * cumulative, divisor);
+    renormalise();
+    return symbol;
+}
+
+template <class Model>
+inline int ArithDecoder::decodeBinary(const Model& model)
+{
+    const std::int32_t total = model.total();
+    const std::int32_t range = high_ - low_ + 1;
+    // Renormalisation keeps the range above a quarter of the code space; any other state takes the general way.
+    if (total <= 0 || total > kMaxCodedTotal || range <= kArithQuarter || range > 2 * kArithHalf)
+        return decodeWith<false>(model);
+    // The general way's target is a / range; target >= c exactly when a >= c * range.
+    const std::uint32_t a = static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1);
+    const std::uint32_t r = static_cast<std::uint32_t>(range);
+    if (a >= static_cast<std::uint32_t>(total) * r) {
+        input_.fail("corrupt stream: arithmetic code outside every symbol");
+        return 0;
+    }
+    const int front = model.front();
+    const int back = front ^ 1;
+    const std::int32_t backCount = model.count(back);
+    const bool upper = a >= static_cast<std::uint32_t>(backCount) * r;
+    const int symbol = upper ? front : back;
+    const std::int32_t cumulative = upper ? backCount : 0;
+    const std::int32_t count = upper ? model.count(front) : backCount;
+    const Reciprocal& divisor = reciprocals_[total];
+    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
+    low_ = low_ + divideExactly(range * cumulative, divisor);
+    renormalise();
+    return symbol;
+}
+
+inline void ArithDecoder::renormalise()
+{
     for (;;) {
         if (high_ >= kArithHalf) {
             if (low_ >= kArithHalf) {
@@ -144,7 +186,6 @@ inline int ArithDecoder::decodeWith(const Model& model)
         high_ = 2 * high_ + 1;
         value_ = 2 * value_ + input_.getBit();
     }
-    return symbol;
 }
 
 } // namespace nubo
