@@ -37,35 +37,25 @@ void JsonWriter::separate()
     needsComma_ = true;
 }
 
-JsonWriter& JsonWriter::beginObject()
+JsonWriter& JsonWriter::open(char bracket)
 {
     separate();
-    text_ += '{';
+    text_ += bracket;
     needsComma_ = false;
     return *this;
 }
 
-JsonWriter& JsonWriter::endObject()
+JsonWriter& JsonWriter::close(char bracket)
 {
-    text_ += '}';
+    text_ += bracket;
     needsComma_ = true;
     return *this;
 }
 
-JsonWriter& JsonWriter::beginArray()
-{
-    separate();
-    text_ += '[';
-    needsComma_ = false;
-    return *this;
-}
-
-JsonWriter& JsonWriter::endArray()
-{
-    text_ += ']';
-    needsComma_ = true;
-    return *this;
-}
+JsonWriter& JsonWriter::beginObject() { return open('{'); }
+JsonWriter& JsonWriter::endObject() { return close('}'); }
+JsonWriter& JsonWriter::beginArray() { return open('['); }
+JsonWriter& JsonWriter::endArray() { return close(']'); }
 
 JsonWriter& JsonWriter::key(std::string_view name)
 {
@@ -97,7 +87,8 @@ JsonWriter& JsonWriter::value(std::int64_t number)
     return *this;
 }
 
-JsonWriter& JsonWriter::value(double number)
+template <class Floating>
+JsonWriter& JsonWriter::shortest(Floating number)
 {
     if (!std::isfinite(number))
         return null();
@@ -108,16 +99,8 @@ JsonWriter& JsonWriter::value(double number)
     return *this;
 }
 
-JsonWriter& JsonWriter::value(float number)
-{
-    if (!std::isfinite(number))
-        return null();
-    separate();
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    text_.append(buffer, result.ptr);
-    return *this;
-}
+JsonWriter& JsonWriter::value(double number) { return shortest(number); }
+JsonWriter& JsonWriter::value(float number) { return shortest(number); }
 
 JsonWriter& JsonWriter::null()
 {

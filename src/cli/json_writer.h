@@ -30,6 +30,12 @@ public:
 
 private:
     void separate();
+    // An object or array begins or ends with its bracket.
+    JsonWriter& open(char bracket);
+    JsonWriter& close(char bracket);
+    // The shortest text that reads back as the same number of its type; null when it is not finite.
+    template <class Floating>
+    JsonWriter& shortest(Floating number);
 
     std::string text_;
     bool needsComma_ = false;

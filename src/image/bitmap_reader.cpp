@@ -156,19 +156,24 @@ Status readBitmapFrom(ByteSource& source, RasterImage& image)
     return {};
 }
 
+// readBitmapFrom into a picture of its own, so that image is either the whole bitmap or left empty.
+Status readWholeBitmap(ByteSource& source, RasterImage& image)
+{
+    RasterImage loaded;
+    Status status = readBitmapFrom(source, loaded);
+    if (status.ok())
+        image = std::move(loaded);
+    else
+        image.clear();
+    return status;
+}
+
 } // namespace
 
 Status RasterImage::readBitmap(const std::uint8_t* bytes, std::size_t length)
 {
     MemorySource source(bytes, bytes ? length : 0);
-    RasterImage loaded;
-    Status status = readBitmapFrom(source, loaded);
-    if (!status.ok()) {
-        clear();
-        return status;
-    }
-    *this = std::move(loaded);
-    return {};
+    return readWholeBitmap(source, *this);
 }
 
 Status RasterImage::readBitmapFile(const std::string& path)
@@ -179,14 +184,7 @@ Status RasterImage::readBitmapFile(const std::string& path)
         return failure("cannot open " + path + ": " + std::strerror(errno));
     }
     FileSource source(file);
-    RasterImage loaded;
-    Status status = readBitmapFrom(source, loaded);
-    if (!status.ok()) {
-        clear();
-        return status;
-    }
-    *this = std::move(loaded);
-    return {};
+    return readWholeBitmap(source, *this);
 }
 
 } // namespace nubo

@@ -2,6 +2,7 @@
 // function of its own whose frame holds nothing with a destructor; buffers are owned by the caller.
 
 #include "picture_io/picture_codecs.h"
+#include "picture_io/png_messages.h"
 #include "picture_io/rgb_rows.h"
 
 #include <png.h>
@@ -17,18 +18,7 @@ struct PngInput {
     const std::uint8_t* bytes;
     std::size_t length;
     std::size_t cursor;
-    char error[200]; // libpng's message when it gave up
 };
-
-void onPngError(png_structp png, png_const_charp message)
-{
-    auto* input = static_cast<PngInput*>(png_get_error_ptr(png));
-    std::snprintf(input->error, sizeof input->error, "%s", message);
-    png_longjmp(png, 1);
-}
-
-// Ancillary-chunk complaints (odd profiles, bad ancillary CRCs) leave the pixels intact and are not shown.
-void onPngWarning(png_structp, png_const_charp) {}
 
 void readFromMemory(png_structp png, png_bytep into, png_size_t count)
 {
@@ -104,9 +94,10 @@ struct PngReader {
 Status decodePng(const std::uint8_t* bytes, std::size_t length, RasterImage& image,
                  std::vector<std::string>& warnings)
 {
-    PngInput input{bytes, length, 0, {}};
+    PngInput input{bytes, length, 0};
+    PngMessage error;
     PngReader reader;
-    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &input, onPngError, onPngWarning);
+    reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, keepPngError, ignorePngWarning);
     if (reader.png)
         reader.info = png_create_info_struct(reader.png);
     if (!reader.info)
@@ -117,12 +108,12 @@ Status decodePng(const std::uint8_t* bytes, std::size_t length, RasterImage& ima
 
     PngLayout layout{};
     if (!readHeader(png, info, &layout))
-        return failure(std::string("corrupt PNG: ") + input.error);
+        return failure(std::string("corrupt PNG: ") + error.text);
     NUBO_RETURN_IF_ERROR(checkPictureSize("PNG", layout.width, layout.height));
     if (layout.bitDepth > 8)
         return failure("16-bit PNG samples are not supported (reduce the picture to 8 bits per sample first)");
     if (!setUpTransforms(png, info, &layout))
-        return failure(std::string("corrupt PNG: ") + (input.error[0] ? input.error : "unexpected row layout"));
+        return failure(std::string("corrupt PNG: ") + (error.text[0] ? error.text : "unexpected row layout"));
 
     const std::size_t rowBytes = static_cast<std::size_t>(layout.width) * 3;
     std::vector<std::uint8_t> rgb(rowBytes * layout.height);
@@ -130,7 +121,7 @@ Status decodePng(const std::uint8_t* bytes, std::size_t length, RasterImage& ima
     for (png_uint_32 y = 0; y < layout.height; ++y)
         rows[y] = rgb.data() + rowBytes * y;
     if (!readRows(png, info, rows.data()))
-        return failure(std::string("corrupt PNG: ") + input.error);
+        return failure(std::string("corrupt PNG: ") + error.text);
 
     const bool alpha = (layout.colourType & PNG_COLOR_MASK_ALPHA) != 0;
     if (alpha || layout.transparencyChunk)

@@ -1,35 +1,20 @@
 // Writing 8-bit RGB PNG files with libpng, into memory (the caller writes the file atomically).
 
 #include "picture_io/picture_codecs.h"
+#include "picture_io/png_messages.h"
 #include "picture_io/rgb_rows.h"
 
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
 
 namespace nubo::picture_io {
 
 namespace {
 
-struct PngOutput {
-    std::string* bytes;
-    char error[200];
-};
-
-void onPngError(png_structp png, png_const_charp message)
-{
-    auto* output = static_cast<PngOutput*>(png_get_error_ptr(png));
-    std::snprintf(output->error, sizeof output->error, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void onPngWarning(png_structp, png_const_charp) {}
-
 void writeToMemory(png_structp png, png_bytep data, png_size_t count)
 {
-    auto* output = static_cast<PngOutput*>(png_get_io_ptr(png));
-    output->bytes->append(reinterpret_cast<const char*>(data), count);
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), count);
 }
 
 void flushNothing(png_structp) {}
@@ -51,8 +36,8 @@ bool writeAll(png_structp png, png_infop info, const RasterImage* image, png_byt
 Status encodePng(const RasterImage& image, std::string& bytes)
 {
     bytes.clear();
-    PngOutput output{&bytes, {}};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, onPngError, onPngWarning);
+    PngMessage error;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, keepPngError, ignorePngWarning);
     if (!png)
         return failure("cannot start the PNG writer");
     png_infop info = png_create_info_struct(png);
@@ -60,7 +45,7 @@ Status encodePng(const RasterImage& image, std::string& bytes)
         png_destroy_write_struct(&png, nullptr);
         return failure("cannot start the PNG writer");
     }
-    png_set_write_fn(png, &output, writeToMemory, flushNothing);
+    png_set_write_fn(png, &bytes, writeToMemory, flushNothing);
 
     std::vector<std::uint8_t> rgb = topDownRgbFromRaster(image);
     const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 3;
@@ -71,7 +56,7 @@ Status encodePng(const RasterImage& image, std::string& bytes)
     png_destroy_write_struct(&png, &info);
     if (!written) {
         bytes.clear();
-        return failure(std::string("cannot encode the PNG: ") + output.error);
+        return failure(std::string("cannot encode the PNG: ") + error.text);
     }
     return Status();
 }

@@ -220,43 +220,100 @@ void LayeredQuantizer::priceLayerWith(Coder& coder, Error error)
     layerChanges_[static_cast<std::size_t>(layer)] = change;
 }
 
+namespace {
+
+// A layer's sums in a joint pricing walk.
+struct LayerSums {
+    float rate = 0.0f;
+    float change = 0.0f;
+};
+
+// One layer of a joint pricing walk over a block of coefficients, which leave it with their residuals, states and
+// errors moved on to the next layer. The sums take the block's terms in coefficient order, as a walk of the whole
+// band would. Pricing, step and sums are copied in, so that the loop keeps them in registers.
+template <bool HighPass, bool TotalsInTable, class Error>
+void priceBlockLayer(const LayeredSymbolCoder::LayerPricing& layerPricing, const LayerStep& layerStep, Error error,
+                     std::int32_t n, float* residuals, std::int32_t* states, double* errors, LayerSums& sums)
+{
+    const LayeredSymbolCoder::LayerPricing pricing = layerPricing;
+    const LayerStep step = layerStep;
+    float rate = sums.rate;
+    float change = sums.change;
+    for (std::int32_t i = 0; i < n; ++i) {
+        float r = residuals[i];
+        const std::int32_t state = states[i];
+        const double before = errors[i];
+        change = deduct(change, before);
+        if (HighPass && state == 0 && !(r > step.t) && !(r < -step.t)) {
+            // Still waiting (what chooseSymbol gives as 0): symbol 0 in context 0, and the residual, the state and
+            // so the error stay as they are.
+            change = accumulate(change, before);
+            rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing, 0, 0);
+            continue;
+        }
+        const int symbol = chooseSymbol(!HighPass || state != 0, step, r);
+        // The error after one layer is the error before the next: the same float gives the same double.
+        const double e = error(r);
+        change = accumulate(change, e);
+        rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing, symbol, state);
+        residuals[i] = r;
+        states[i] = symbol + 2 * state;
+        errors[i] = e;
+    }
+    sums.rate = rate;
+    sums.change = change;
+}
+
+// Layers of a joint pricing walk (at most kMaxJointLayers), in blocks small enough that their residuals, states and
+// errors stay in the first-level cache while every layer walks them; each layer's loop then holds its models,
+// step and sums in registers.
+template <bool HighPass, bool TotalsInTable, class Error>
+void priceInBlocks(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
+                   std::int32_t count, float* residuals, std::int32_t* states, LayerSums* sums)
+{
+    constexpr std::int32_t kBlock = 256;
+    double errors[kBlock];
+    for (std::int32_t start = 0; start < count; start += kBlock) {
+        const std::int32_t n = std::min(kBlock, count - start);
+        for (std::int32_t i = 0; i < n; ++i)
+            errors[i] = error(residuals[start + i]);
+        for (int k = 0; k < layers; ++k)
+            priceBlockLayer<HighPass, TotalsInTable>(pricing[k], steps[k], error, n, residuals + start,
+                                                     states + start, errors, sums[k]);
+    }
+}
+
+} // namespace
+
 template <class Error>
 void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int layers, Error error)
 {
     const int first = currentLayer_ + 1;
     LayerStep steps[kMaxJointLayers] = {};
-    LayeredSymbolCoder::LayerModels models[kMaxJointLayers] = {};
-    float rates[kMaxJointLayers] = {};
-    float changes[kMaxJointLayers] = {};
+    std::vector<PricingModel> copies[kMaxJointLayers];
+    LayeredSymbolCoder::LayerPricing pricing[kMaxJointLayers];
     float t = threshold_;
     for (int k = 0; k < layers; ++k) {
         steps[k] = LayerStep(t);
-        models[k] = coder.pricingModels(first + k);
+        pricing[k] = coder.startPricing(first + k, copies[k]);
         t = halved(t);
     }
-    const bool highPass = highPass_;
-    const std::int32_t count = count_;
+    LayerSums sums[kMaxJointLayers] = {};
     float* residuals = residuals_.data();
     std::int32_t* states = states_.data();
-    for (std::int32_t i = 0; i < count; ++i) {
-        float r = residuals[i];
-        std::int32_t state = states[i];
-        // The error after one layer is the error before the next: the same float gives the same double.
-        double e = error(r);
-        for (int k = 0; k < layers; ++k) {
-            changes[k] = deduct(changes[k], e);
-            const int symbol = chooseSymbol(!highPass || state != 0, steps[k], r);
-            e = error(r);
-            changes[k] = accumulate(changes[k], e);
-            rates[k] += coder.priceAndUpdate(models[k], symbol, state);
-            state = symbol + 2 * state;
-        }
-        residuals[i] = r;
-        states[i] = state;
-    }
+    // Every layer of one coder has the same limit, so the first tells for all.
+    const bool inTable = layers > 0 && pricing[0].totalsInTable();
+    if (highPass_ && inTable)
+        priceInBlocks<true, true>(pricing, steps, layers, error, count_, residuals, states, sums);
+    else if (highPass_)
+        priceInBlocks<true, false>(pricing, steps, layers, error, count_, residuals, states, sums);
+    else if (inTable)
+        priceInBlocks<false, true>(pricing, steps, layers, error, count_, residuals, states, sums);
+    else
+        priceInBlocks<false, false>(pricing, steps, layers, error, count_, residuals, states, sums);
     for (int k = 0; k < layers; ++k) {
-        layerRates_[static_cast<std::size_t>(first + k)] = rates[k];
-        layerChanges_[static_cast<std::size_t>(first + k)] = changes[k];
+        layerRates_[static_cast<std::size_t>(first + k)] = sums[k].rate;
+        layerChanges_[static_cast<std::size_t>(first + k)] = sums[k].change;
     }
     currentLayer_ = first + layers - 1;
     threshold_ = t;

@@ -34,7 +34,8 @@ public:
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
     // Prices the layers below `layers` that rateDistortion would price, all in one walk over the coefficients
     // when the coder is a LayeredSymbolCoder (its layers have separate models, so the walk order does not show in
-    // any table, residual, state or model). Other coders keep pricing one layer per call.
+    // any table, residual or state). That walk prices through pricing copies of the models and leaves the coder's
+    // own as analyze left them; encode resets them anyway. Other coders keep pricing one layer per call.
     void priceLayersAhead(int layers, float minimumStep) override;
     // Frees the residuals and states (the layer tables stay); encode builds them again.
     void endPricing() override;

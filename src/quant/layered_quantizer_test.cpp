@@ -309,8 +309,8 @@ TEST(LayeredQuantizer, ThresholdAtMinimumStepEndsThePrecisions)
     EXPECT_EQ(rate, kInfinity);
 }
 
-// Pricing all layers in one walk gives, bit for bit, the tables, residuals, states and models of pricing them one
-// layer at a time, for both band kinds, the squared and another metric, and a step that ends the layers early.
+// Pricing all layers in one walk gives, bit for bit, the tables, residuals and states of pricing them one layer at
+// a time, for both band kinds, the squared and another metric, and a step that ends the layers early.
 TEST(LayeredQuantizer, PricingLayersTogetherEqualsPricingThemInTurn)
 {
     std::mt19937 random(5);
@@ -343,13 +343,6 @@ TEST(LayeredQuantizer, PricingLayersTogetherEqualsPricingThemInTurn)
                 EXPECT_EQ(together.threshold(), inTurn.threshold());
                 EXPECT_EQ(together.residuals(), inTurn.residuals());
                 EXPECT_EQ(together.states(), inTurn.states());
-                for (int layer = 0; layer < 9; ++layer) {
-                    const int half = highPass ? inTurnCoder.contextCount(layer) / 2 : 0;
-                    for (int context = -half; context < inTurnCoder.contextCount(layer) - half; ++context)
-                        for (int v = -1; v <= 1; ++v)
-                            ASSERT_EQ(togetherCoder.cost(v, 0, layer, context), inTurnCoder.cost(v, 0, layer, context))
-                                << "layer " << layer << ", context " << context << ", value " << v;
-                }
             }
         }
     }

@@ -1,9 +1,7 @@
 #include "roi/predictive_region_coder.h"
-
-#include <benchmark/benchmark.h>
+#include "roi/region_coder_bench.h"
 
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,89 +17,27 @@ RasterImage photograph(const char* name)
     return photo;
 }
 
-RasterImage noiseRegion()
-{
-    RasterImage region;
-    region.allocate(256, 256);
-    std::mt19937 random(1);
-    for (int i = 0; i < region.size(); ++i)
-        region.data()[i] = static_cast<std::uint8_t>(random());
-    return region;
-}
+RasterImage astronaut() { return photograph("astronaut.bmp"); }
+RasterImage coffee() { return photograph("coffee.bmp"); }
 
-void encodeRegion(benchmark::State& state, const RasterImage& region)
-{
-    if (!region.isValid()) {
-        state.SkipWithError("region not available");
-        return;
+struct PredictiveCoder {
+    static std::vector<std::uint8_t> encode(const RasterImage& region) { return encodePredictiveCode(region); }
+    static bool decode(const std::vector<std::uint8_t>& code, const RasterImage& region, RasterImage& decoded)
+    {
+        return decodePredictiveCode(code.data(), code.size(), region.width(), region.height(), decoded).ok();
     }
-    std::vector<std::uint8_t> code;
-    for (auto _ : state) {
-        code = encodePredictiveCode(region);
-        benchmark::DoNotOptimize(code.data());
+    static void describe(benchmark::State& state, const std::vector<std::uint8_t>& code, const RasterImage& region)
+    {
+        state.counters["bpp"] = 8.0 * static_cast<double>(code.size()) / (region.size() / 3);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * region.size());
-    state.counters["bpp"] = 8.0 * static_cast<double>(code.size()) / (region.size() / 3);
-}
+};
 
-void decodeRegion(benchmark::State& state, const RasterImage& region)
-{
-    if (!region.isValid()) {
-        state.SkipWithError("region not available");
-        return;
-    }
-    const std::vector<std::uint8_t> code = encodePredictiveCode(region);
-    RasterImage decoded;
-    for (auto _ : state) {
-        if (!decodePredictiveCode(code.data(), code.size(), region.width(), region.height(), decoded))
-            state.SkipWithError("the code did not decode");
-        benchmark::DoNotOptimize(decoded.data());
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * region.size());
-}
-
-void BM_EncodeAstronaut(benchmark::State& state)
-{
-    static const RasterImage region = photograph("astronaut.bmp");
-    encodeRegion(state, region);
-}
-
-void BM_DecodeAstronaut(benchmark::State& state)
-{
-    static const RasterImage region = photograph("astronaut.bmp");
-    decodeRegion(state, region);
-}
-
-void BM_EncodeCoffee(benchmark::State& state)
-{
-    static const RasterImage region = photograph("coffee.bmp");
-    encodeRegion(state, region);
-}
-
-void BM_DecodeCoffee(benchmark::State& state)
-{
-    static const RasterImage region = photograph("coffee.bmp");
-    decodeRegion(state, region);
-}
-
-void BM_EncodeNoise(benchmark::State& state)
-{
-    static const RasterImage region = noiseRegion();
-    encodeRegion(state, region);
-}
-
-void BM_DecodeNoise(benchmark::State& state)
-{
-    static const RasterImage region = noiseRegion();
-    decodeRegion(state, region);
-}
-
-BENCHMARK(BM_EncodeAstronaut);
-BENCHMARK(BM_DecodeAstronaut);
-BENCHMARK(BM_EncodeCoffee);
-BENCHMARK(BM_DecodeCoffee);
-BENCHMARK(BM_EncodeNoise);
-BENCHMARK(BM_DecodeNoise);
+[[maybe_unused]] const bool kRegistered = [] {
+    bench::registerRegionBenchmarks<PredictiveCoder>("Astronaut", astronaut);
+    bench::registerRegionBenchmarks<PredictiveCoder>("Coffee", coffee);
+    bench::registerRegionBenchmarks<PredictiveCoder>("Noise", bench::noiseRegion);
+    return true;
+}();
 
 } // namespace
 } // namespace nubo

@@ -1,11 +1,12 @@
 #include "shell/compare_view.h"
 
+#include "shell/wheel_zoom.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
-#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -188,14 +189,8 @@ void CCompareView::keyPressEvent(QKeyEvent* event)
 
 void CCompareView::wheelEvent(QWheelEvent* event)
 {
-    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
-        QWidget::wheelEvent(event); // the scroll area scrolls
-        return;
-    }
-    const int delta = event->angleDelta().y();
-    if (delta != 0)
-        setZoom(delta > 0 ? zoomIn(zoom_) : zoomOut(zoom_));
-    event->accept();
+    if (const std::optional<Zoom> zoom = wheelZoom(event, zoom_))
+        setZoom(*zoom);
 }
 
 } // namespace nubo

@@ -14,14 +14,26 @@ QPointer<QWidget>& owner()
     return window;
 }
 
+MessageReceiver& receiver()
+{
+    static MessageReceiver taker;
+    return taker;
+}
+
 } // namespace
 
 QWidget* messageBoxOwner() { return owner().data(); }
 
 void setMessageBoxOwner(QWidget* window) { owner() = window; }
 
+void setMessageReceiver(MessageReceiver taker) { receiver() = std::move(taker); }
+
 void showError(const QString& caption, const QString& text, const QString& detail)
 {
+    if (receiver()) {
+        receiver()(caption, text, detail);
+        return;
+    }
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, messageBoxOwner());
     if (!detail.isEmpty())
         box.setDetailedText(detail);
@@ -30,6 +42,10 @@ void showError(const QString& caption, const QString& text, const QString& detai
 
 void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
+    if (receiver()) {
+        receiver()(caption, text, QString());
+        return;
+    }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, messageBoxOwner());
     box.exec();
 }

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace nubo {
@@ -10,6 +12,11 @@ namespace nubo {
 // The window that owns the program's message boxes (the main frame); none before it exists.
 QWidget* messageBoxOwner();
 void setMessageBoxOwner(QWidget* owner);
+
+// Where showError and showMessage send their message instead of a modal box, when set: the headless tools have
+// nobody to answer a box. An empty receiver brings the boxes back.
+using MessageReceiver = std::function<void(const QString& caption, const QString& text, const QString& detail)>;
+void setMessageReceiver(MessageReceiver receiver);
 
 // A modal box with the stop icon and one OK button, owned by the main window. A `detail` (the reason behind the
 // text) goes to the box's detailed text, shown on request.

@@ -7,6 +7,7 @@
 #include "shell/nubo_doc.h"
 #include "shell/ratio_dialog.h"
 #include "shell/view_renderer.h"
+#include "shell/wheel_zoom.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -319,14 +320,8 @@ void CnuboView::keyPressEvent(QKeyEvent* event)
 
 void CnuboView::wheelEvent(QWheelEvent* event)
 {
-    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
-        QWidget::wheelEvent(event); // the scroll area scrolls
-        return;
-    }
-    const int delta = event->angleDelta().y();
-    if (delta != 0)
-        setZoom(delta > 0 ? zoomIn(zoom_) : zoomOut(zoom_), event->position().toPoint());
-    event->accept();
+    if (const std::optional<Zoom> zoom = wheelZoom(event, zoom_))
+        setZoom(*zoom, event->position().toPoint()); // the picture point under the pointer stays
 }
 
 void CnuboView::followDrag(QPoint viewPos)

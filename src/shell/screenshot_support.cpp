@@ -1,5 +1,6 @@
 #include "shell/screenshot_support.h"
 
+#include "shell/message_boxes.h"
 #include "shell/nubo_doc.h"
 #include "shell/nubo_view.h"
 
@@ -27,6 +28,12 @@ ScreenshotRun::ScreenshotRun(int& argc, char** argv, int least, int most, const 
 {
     if (!fits_)
         std::fprintf(stderr, "usage: %s\n", usage);
+    // A box would wait for an answer forever; the message goes to standard error, and a picture that could not be
+    // opened ends the run with status 1.
+    setMessageReceiver([](const QString&, const QString& text, const QString& detail) {
+        const QString line = detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    });
 }
 
 ScreenshotRun::~ScreenshotRun() = default;

@@ -19,8 +19,9 @@ namespace nubo {
 
 class CnuboView;
 
-// Qt started on the command line with the user's settings (recent files) left untouched, and the program opened
-// on the picture the command line names. Lives as long as main.
+// Qt started on the command line with the user's settings (recent files) left untouched, the program's message
+// boxes said on standard error instead of waiting for an answer, and the program opened on the picture the command
+// line names. Lives as long as main.
 class ScreenshotRun {
 public:
     // least..most: how many arguments the tool takes after its name; usage: its command line, said when they do

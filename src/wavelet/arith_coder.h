@@ -17,8 +17,28 @@ inline constexpr std::int32_t kArithThreeQuarters = 49152;
 inline constexpr std::int32_t kMaxCodedTotal = 16384;
 static_assert(kMaxCodedTotal <= static_cast<std::int32_t>(kMaxDivisorTabulated));
 
+// The code interval [low, high] that the encoder and the decoder narrow and rescale in step.
+class ArithInterval {
+protected:
+    // Narrows the interval to [cumulative, cumulative + count) of the total that divisor divides by; range is
+    // the interval's width before.
+    void narrow(std::int32_t range, std::int32_t cumulative, std::int32_t count, const Reciprocal& divisor)
+    {
+        high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
+        low_ = low_ + divideExactly(range * cumulative, divisor);
+    }
+    // Doubles the interval while it lies in one half of the code space or in its middle half, after taking off
+    // the half or quarter it moved by; shifted(taken) runs before each doubling with that amount (0, kArithHalf
+    // or kArithQuarter), a constant at each call so that the coder's step is written out for each case.
+    template <class Shifted>
+    void rescale(Shifted shifted);
+
+    std::int32_t low_ = 0;
+    std::int32_t high_ = 65535;
+};
+
 // 16-bit integer arithmetic encoder writing to a BitOutput it does not own.
-class ArithEncoder {
+class ArithEncoder : private ArithInterval {
 public:
     explicit ArithEncoder(BitOutput& output) : output_(output), reciprocals_(reciprocalTable()) {}
 
@@ -32,15 +52,13 @@ private:
     void outputBit(int bit);
     [[noreturn]] static void refuse(std::int32_t count, std::int32_t cumulative, std::int32_t total);
 
-    std::int32_t low_ = 0;
-    std::int32_t high_ = 65535;
     std::int32_t pendingBits_ = 0;
     BitOutput& output_;
     const Reciprocal* reciprocals_; // divisions by the total, done as multiplications
 };
 
 // The matching decoder; reads its first 16 bits on construction. It does not adapt the model.
-class ArithDecoder {
+class ArithDecoder : private ArithInterval {
 public:
     explicit ArithDecoder(BitInput& input);
 
@@ -62,14 +80,33 @@ public:
 private:
     template <bool Inline, class Model>
     int decodeWith(const Model& model);
-    void renormalise();
 
-    std::int32_t low_ = 0;
-    std::int32_t high_ = 65535;
     std::int32_t value_ = 0;
     BitInput& input_;
     const Reciprocal* reciprocals_;
 };
+
+template <class Shifted>
+inline void ArithInterval::rescale(Shifted shifted)
+{
+    for (;;) {
+        if (high_ < kArithHalf) {
+            shifted(0);
+        } else if (low_ >= kArithHalf) {
+            shifted(kArithHalf);
+            low_ -= kArithHalf;
+            high_ -= kArithHalf;
+        } else if (low_ >= kArithQuarter && high_ < kArithThreeQuarters) {
+            shifted(kArithQuarter);
+            low_ -= kArithQuarter;
+            high_ -= kArithQuarter;
+        } else {
+            break;
+        }
+        low_ = 2 * low_;
+        high_ = 2 * high_ + 1;
+    }
+}
 
 // Kept in the header, as the decoder's step below: the quantiser codes every symbol through it.
 inline void ArithEncoder::outputBit(int bit)
@@ -83,27 +120,14 @@ inline void ArithEncoder::encode(std::int32_t count, std::int32_t cumulative, st
 {
     if (count <= 0 || cumulative < 0 || total <= 0 || total > kMaxCodedTotal || cumulative > total - count)
         [[unlikely]] refuse(count, cumulative, total);
-    const Reciprocal& divisor = reciprocals_[total];
-    const std::int32_t range = high_ - low_ + 1;
-    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
-    low_ = low_ + divideExactly(range * cumulative, divisor);
-    for (;;) {
-        if (high_ < kArithHalf) {
-            outputBit(0);
-        } else if (low_ >= kArithHalf) {
-            outputBit(1);
-            low_ -= kArithHalf;
-            high_ -= kArithHalf;
-        } else if (low_ >= kArithQuarter && high_ < kArithThreeQuarters) {
+    narrow(high_ - low_ + 1, cumulative, count, reciprocals_[total]);
+    // A half taken off is a settled bit; a quarter, a bit settled by the next one, opposite to it.
+    rescale([this](std::int32_t taken) {
+        if (taken == kArithQuarter)
             ++pendingBits_;
-            low_ -= kArithQuarter;
-            high_ -= kArithQuarter;
-        } else {
-            break;
-        }
-        low_ = 2 * low_;
-        high_ = 2 * high_ + 1;
-    }
+        else
+            outputBit(taken == kArithHalf ? 1 : 0);
+    });
 }
 
 // Kept in the header: the quantiser decodes every symbol through it.
@@ -131,9 +155,8 @@ inline int ArithDecoder::decodeWith(const Model& model)
         input_.fail("corrupt stream: arithmetic code outside every symbol");
         return 0;
     }
-    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
-    low_ = low_ + divideExactly(range * cumulative, divisor);
-    renormalise();
+    narrow(range, cumulative, count, divisor);
+    rescale([this](std::int32_t taken) { value_ = 2 * (value_ - taken) + input_.getBit(); });
     return symbol;
 }
 
@@ -142,7 +165,7 @@ inline int ArithDecoder::decodeBinary(const Model& model)
 {
     const std::int32_t total = model.total();
     const std::int32_t range = high_ - low_ + 1;
-    // Renormalisation keeps the range above a quarter of the code space; any other state takes the general way.
+    // Rescaling keeps the range above a quarter of the code space; any other state takes the general way.
     if (total <= 0 || total > kMaxCodedTotal || range <= kArithQuarter || range > 2 * kArithHalf)
         return decodeWith<false>(model);
     // The general way's target is a / range; target >= c exactly when a >= c * range.
@@ -156,36 +179,9 @@ inline int ArithDecoder::decodeBinary(const Model& model)
     const int back = front ^ 1;
     const std::int32_t backCount = model.count(back);
     const bool upper = a >= static_cast<std::uint32_t>(backCount) * r;
-    const int symbol = upper ? front : back;
-    const std::int32_t cumulative = upper ? backCount : 0;
-    const std::int32_t count = upper ? model.count(front) : backCount;
-    const Reciprocal& divisor = reciprocals_[total];
-    high_ = low_ + divideExactly(range * (cumulative + count), divisor) - 1;
-    low_ = low_ + divideExactly(range * cumulative, divisor);
-    renormalise();
-    return symbol;
-}
-
-inline void ArithDecoder::renormalise()
-{
-    for (;;) {
-        if (high_ >= kArithHalf) {
-            if (low_ >= kArithHalf) {
-                value_ -= kArithHalf;
-                low_ -= kArithHalf;
-                high_ -= kArithHalf;
-            } else if (low_ >= kArithQuarter && high_ < kArithThreeQuarters) {
-                value_ -= kArithQuarter;
-                low_ -= kArithQuarter;
-                high_ -= kArithQuarter;
-            } else {
-                break;
-            }
-        }
-        low_ = 2 * low_;
-        high_ = 2 * high_ + 1;
-        value_ = 2 * value_ + input_.getBit();
-    }
+    narrow(range, upper ? backCount : 0, upper ? model.count(front) : backCount, reciprocals_[total]);
+    rescale([this](std::int32_t taken) { value_ = 2 * (value_ - taken) + input_.getBit(); });
+    return upper ? front : back;
 }
 
 } // namespace nubo

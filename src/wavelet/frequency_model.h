@@ -95,6 +95,11 @@ private:
     std::int32_t* symbols() { return data() + 3 * symbolCount_; }
     const std::int32_t* symbols() const { return data() + 3 * symbolCount_; }
     void updateIn(std::int32_t* count, int n, int symbol);
+    // The symbol at position i moves to position j, the first one of its count, and the symbol there to i.
+    // Returns j.
+    static int promote(std::int32_t* position, std::int32_t* symbolAtPosition, int symbol, int i, int j);
+    // Halves when the total has reached maxTotal.
+    void halveAtLimit();
     static std::int32_t cumulativeIn(const std::int32_t* count, int n, int symbol);
     static int findIn(const std::int32_t* count, int n, std::int32_t target, std::int32_t& cumulativeCount,
                       std::int32_t& symbolCountHere);
@@ -137,19 +142,28 @@ inline void FrequencyModel::updateInline(int symbol)
     std::int32_t* const symbolAtPosition = position + 3;
     int i = position[symbol];
     const std::int32_t c = count[i];
-    if (i > 0 && count[i - 1] <= c) {
-        const int j = count[0] == c ? 0 : 1;
-        const int displaced = symbolAtPosition[j];
-        symbolAtPosition[j] = symbol;
-        symbolAtPosition[i] = displaced;
-        position[symbol] = j;
-        position[displaced] = i;
-        i = j;
-    }
+    if (i > 0 && count[i - 1] <= c)
+        i = promote(position, symbolAtPosition, symbol, i, count[0] == c ? 0 : 1);
     count[i] = c + 1;
     ++total_;
     if (i == 1)
         ++left[0];
+    halveAtLimit();
+}
+
+inline int FrequencyModel::promote(std::int32_t* const position, std::int32_t* const symbolAtPosition, int symbol,
+                                   int i, int j)
+{
+    const int displaced = symbolAtPosition[j];
+    symbolAtPosition[j] = symbol;
+    symbolAtPosition[i] = displaced;
+    position[symbol] = j;
+    position[displaced] = i;
+    return j;
+}
+
+inline void FrequencyModel::halveAtLimit()
+{
     if (total_ >= maxTotal_) {
         halve();
         rebuildLeftSums();
@@ -178,12 +192,7 @@ inline void FrequencyModel::updateIn(std::int32_t* const count, const int n, int
                     hi = mid;
             }
         }
-        const int displaced = symbolAtPosition[j];
-        symbolAtPosition[j] = symbol;
-        symbolAtPosition[i] = displaced;
-        position[symbol] = j;
-        position[displaced] = i;
-        i = j;
+        i = promote(position, symbolAtPosition, symbol, i, j);
     }
 
     count[i] = c + 1;
@@ -194,10 +203,7 @@ inline void FrequencyModel::updateIn(std::int32_t* const count, const int n, int
             ++left[parent];
         node = parent;
     }
-    if (total_ >= maxTotal_) {
-        halve();
-        rebuildLeftSums();
-    }
+    halveAtLimit();
 }
 
 inline std::int32_t FrequencyModel::cumulative(int symbol) const

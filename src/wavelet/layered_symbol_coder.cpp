@@ -36,6 +36,27 @@ LayeredSymbolCoder::LayeredSymbolCoder(int layerCount, bool signedContexts, int 
     reset();
 }
 
+LayeredSymbolCoder::LayerPricing LayeredSymbolCoder::startPricing(int layer, std::vector<PricingModel>& copies)
+{
+    const LayerModels models = layerModels(layer);
+    copies.resize(models.contexts);
+    for (unsigned index = 0; index < models.contexts; ++index) {
+        const FrequencyModel& m = models.models[index];
+        copies[index] = {{m.countInline(0), m.countInline(1), m.countInline(2)}, m.total()};
+    }
+    if (costTable_ == nullptr)
+        costTable_ = symbolCostTable();
+    LayerPricing pricing;
+    pricing.models_ = copies.data();
+    pricing.offset_ = models.offset;
+    pricing.contexts_ = models.contexts;
+    pricing.layer_ = layer;
+    pricing.maxTotal_ = maxTotal_;
+    pricing.totalsInTable_ = totalsInTable_;
+    pricing.costs_ = costTable_;
+    return pricing;
+}
+
 void LayeredSymbolCoder::reset()
 {
     // Every model starts as one of two prepared models; copying them is far cheaper than sorting each anew.

@@ -2,6 +2,7 @@
 
 #include "wavelet/coder_streams.h"
 #include "wavelet/frequency_model.h"
+#include "wavelet/pricing_model.h"
 #include "wavelet/symbol_coder.h"
 #include "wavelet/symbol_cost.h"
 
@@ -46,14 +47,42 @@ public:
         int offset = 0;
         unsigned contexts = 0;
         int layer = 0;
-        const float* costs = nullptr; // the cost table, for pricing
     };
     // A layer outside the coder is a caller's error and ends the process.
     LayerModels layerModels(int layer);
-    // As layerModels, with the cost table that priceAndUpdate reads (built on first use; decoding never needs it).
-    LayerModels pricingModels(int layer);
-    // write(nullptr, v, 1, layer, context) on the layer's models: the same bits and the same update.
-    float priceAndUpdate(const LayerModels& layer, int v, int context);
+
+    // Pricing copies of one layer's models (PricingModel: counts and total only), for a walk that prices every
+    // symbol of the layer; pricing through them leaves the coder's own models as they are. The copies are the
+    // caller's; this is what pricing one symbol reads, small enough for a loop to keep in registers.
+    class LayerPricing {
+    public:
+        LayerPricing() = default;
+        // Whether every total the copies reach has its costs in the cost table.
+        bool totalsInTable() const { return totalsInTable_; }
+
+    private:
+        friend class LayeredSymbolCoder;
+        PricingModel* models_ = nullptr; // the copy of the layer's model index 0
+        int offset_ = 0;
+        unsigned contexts_ = 0;
+        int layer_ = 0;
+        std::int32_t maxTotal_ = 0;
+        bool totalsInTable_ = false;
+        const float* costs_ = nullptr; // the cost table (built on first use; decoding never needs it)
+    };
+    // Fills `copies` with the layer's models as they are now and returns their pricing, valid while `copies` is
+    // neither resized nor freed. A layer outside the coder is a caller's error and ends the process.
+    LayerPricing startPricing(int layer, std::vector<PricingModel>& copies);
+    // What write(nullptr, v, 1, layer, context) would return after the symbols priced so far through `pricing`
+    // had been written; the copies are updated as the models would be.
+    static float priceAndUpdate(const LayerPricing& pricing, int v, int context)
+    {
+        return pricing.totalsInTable() ? priceAndUpdateKnowing<true>(pricing, v, context)
+                                       : priceAndUpdateKnowing<false>(pricing, v, context);
+    }
+    // priceAndUpdate for a caller that tested totalsInTable() once for many symbols: TotalsInTable equals it.
+    template <bool TotalsInTable>
+    static float priceAndUpdateKnowing(const LayerPricing& pricing, int v, int context);
     // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update.
     void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context);
     // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
@@ -80,6 +109,9 @@ private:
             return nullptr;
         return &models_[static_cast<std::size_t>(l.firstModel + index)];
     }
+    // The layer's model for coding v in context; a context outside the layer or a value outside
+    // -1..+1 is a caller's error.
+    static FrequencyModel& modelFor(const LayerModels& layer, int v, int context);
     [[noreturn]] static void misuse(const char* what, int v, int layer, int context);
 
     int maxTotal_;
@@ -133,30 +165,27 @@ inline LayeredSymbolCoder::LayerModels LayeredSymbolCoder::layerModels(int layer
     return models;
 }
 
-inline LayeredSymbolCoder::LayerModels LayeredSymbolCoder::pricingModels(int layer)
+template <bool TotalsInTable>
+inline float LayeredSymbolCoder::priceAndUpdateKnowing(const LayerPricing& pricing, int v, int context)
 {
-    LayerModels models = layerModels(layer);
-    if (costTable_ == nullptr)
-        costTable_ = symbolCostTable();
-    models.costs = costTable_;
-    return models;
-}
-
-inline float LayeredSymbolCoder::priceAndUpdate(const LayerModels& layer, int v, int context)
-{
-    const unsigned index = static_cast<unsigned>(context + layer.offset);
-    if (index >= layer.contexts)
-        misuse("context outside the coder", v, layer.layer, context);
+    const unsigned index = static_cast<unsigned>(context + pricing.offset_);
+    if (index >= pricing.contexts_)
+        misuse("context outside the coder", v, pricing.layer_, context);
     if (v < -1 || v > 1)
-        misuse("value outside -1..+1", v, layer.layer, context);
-    FrequencyModel& m = layer.models[index];
+        misuse("value outside -1..+1", v, pricing.layer_, context);
+    PricingModel& m = pricing.models_[index];
     const int symbol = v + 1;
-    const std::int32_t count = m.countInline(symbol);
-    const std::int32_t total = m.total();
-    // With totals held below the table's end every (count, total) is in the table; symbolCost tests that itself.
-    const float bits
-        = totalsInTable_ ? layer.costs[total * (total + 1) / 2 + count] : symbolCost(layer.costs, count, total);
-    m.updateInline(symbol);
+    const std::int32_t count = m.counts[symbol];
+    const std::int32_t total = m.total;
+    float bits;
+    if constexpr (TotalsInTable) {
+        // Totals held below the table's end: every (count, total) is in the table.
+        const auto t = static_cast<std::uint32_t>(total);
+        bits = pricing.costs_[t * (t + 1) / 2 + static_cast<std::uint32_t>(count)];
+    } else {
+        bits = symbolCost(pricing.costs_, count, total);
+    }
+    m.update(symbol, pricing.maxTotal_);
     return bits;
 }
 
@@ -165,14 +194,19 @@ inline float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
     return write(nullptr, v, update, layer, context);
 }
 
-inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+inline FrequencyModel& LayeredSymbolCoder::modelFor(const LayerModels& layer, int v, int context)
 {
     const unsigned index = static_cast<unsigned>(context + layer.offset);
     if (index >= layer.contexts)
         misuse("context outside the coder", v, layer.layer, context);
     if (v < -1 || v > 1)
         misuse("value outside -1..+1", v, layer.layer, context);
-    FrequencyModel& m = layer.models[index];
+    return layer.models[index];
+}
+
+inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+{
+    FrequencyModel& m = modelFor(layer, v, context);
     const int symbol = v + 1;
     const std::int32_t count = m.countInline(symbol);
     if (count == 0)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -155,6 +156,55 @@ TEST(LayeredSymbolCoderTest, ResetRestoresStartingModels)
     float codedRate = 0.0f;
     writeBand(coder, &stream, {true, 4, 300}, again, codedRate);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(codedRate), std::bit_cast<std::uint32_t>(pricedRate));
+}
+
+// Pricing copies give, bit for bit, the costs write returns for the same symbols, through many halvings and for
+// limits too small to halve below (3), a limit in the cost table (512) and one beyond it (700); the coder's own
+// models stay untouched.
+TEST(LayeredSymbolCoderTest, PricingCopiesPriceAsWriting)
+{
+    for (const bool signedBand : {true, false}) {
+        for (const int maxTotal : {3, 5, 512, 700}) {
+            SCOPED_TRACE(::testing::Message() << "signed " << signedBand << ", limit " << maxTotal);
+            LayeredSymbolCoder written(4, signedBand, maxTotal);
+            LayeredSymbolCoder priced(4, signedBand, maxTotal);
+            // Start from adapted models, not just reset ones: the copies take the models as they are.
+            XorShift warm{7};
+            float ignored = 0.0f;
+            writeBand(written, nullptr, {signedBand, 4, 50}, warm, ignored);
+            XorShift warmAgain{7};
+            writeBand(priced, nullptr, {signedBand, 4, 50}, warmAgain, ignored);
+
+            XorShift random{11};
+            for (int layer = 0; layer < 4; ++layer) {
+                std::vector<PricingModel> copies;
+                const LayeredSymbolCoder::LayerPricing pricing = priced.startPricing(layer, copies);
+                const int half = signedBand ? written.contextCount(layer) / 2 : 0;
+                // At most four contexts, so their models halve many times.
+                const int lowest = signedBand ? -1 : 0;
+                const int highest = std::min(lowest + 3, written.contextCount(layer) - 1 - half);
+                const auto spread = static_cast<std::uint32_t>(highest - lowest + 1);
+                for (int i = 0; i < 3000; ++i) {
+                    const int context = lowest + static_cast<int>(random.next() % spread);
+                    const int v = nextValue(random, signedBand, context);
+                    const float expected = written.write(nullptr, v, 1, layer, context);
+                    ASSERT_EQ(std::bit_cast<std::uint32_t>(LayeredSymbolCoder::priceAndUpdate(pricing, v, context)),
+                              std::bit_cast<std::uint32_t>(expected))
+                        << "layer " << layer << ", symbol " << i;
+                }
+            }
+            // Pricing moved only the copies: the coder still prices as it did after the warm-up.
+            LayeredSymbolCoder reference(4, signedBand, maxTotal);
+            XorShift warmThird{7};
+            writeBand(reference, nullptr, {signedBand, 4, 50}, warmThird, ignored);
+            for (int layer = 0; layer < 4; ++layer) {
+                const int half = signedBand ? reference.contextCount(layer) / 2 : 0;
+                for (int context = -half; context < reference.contextCount(layer) - half; ++context)
+                    for (int v = -1; v <= 1; ++v)
+                        ASSERT_EQ(priced.cost(v, 0, layer, context), reference.cost(v, 0, layer, context));
+            }
+        }
+    }
 }
 
 // Long random bands round trip through one stream: raw integers first, then the symbols of a signed band and

@@ -167,6 +167,26 @@ void forPieces(int count, std::int64_t itemSamples, const Body& body)
     runTeamTasks(tasks);
 }
 
+// Runs step() on `block` columns of a plane from column x0, rows 0 ... h - 1, copied out of the plane first (column
+// c to columnsIn from c * inStride + inOffset on) and copied back in after it (column c from columnsOut at
+// c * cells(h)), so that the steps walk contiguous columns.
+template <typename Step>
+void throughColumns(float* plane, std::size_t rowLength, int x0, int block, int h, float* columnsIn,
+                    std::size_t inStride, int inOffset, const float* columnsOut, const Step& step)
+{
+    for (int y = 0; y < h; ++y) {
+        const float* row = plane + static_cast<std::size_t>(y) * rowLength + x0;
+        for (int c = 0; c < block; ++c)
+            columnsIn[static_cast<std::size_t>(c) * inStride + static_cast<std::size_t>(inOffset + y)] = row[c];
+    }
+    step();
+    for (int y = 0; y < h; ++y) {
+        float* row = plane + static_cast<std::size_t>(y) * rowLength + x0;
+        for (int c = 0; c < block; ++c)
+            row[c] = columnsOut[static_cast<std::size_t>(c) * cells(h) + static_cast<std::size_t>(y)];
+    }
+}
+
 } // namespace
 
 Wavelet::Wavelet(const FilterSet& set)
@@ -384,20 +404,11 @@ bool Wavelet::transform2d(const float* source, float* destination, int width, in
             float* columnsOut = work.columnsOut.data();
             for (int x0 = firstBlock * kColumnBlock; x0 < std::min(w, lastBlock * kColumnBlock); x0 += kColumnBlock) {
                 const int block = std::min(kColumnBlock, w - x0);
-                for (int y = 0; y < h; ++y) {
-                    const float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+                throughColumns(destination, rowLength, x0, block, h, columnsIn, columnStride, pad, columnsOut, [&] {
                     for (int c = 0; c < block; ++c)
-                        columnsIn[static_cast<std::size_t>(c) * columnStride + static_cast<std::size_t>(pad + y)]
-                            = row[c];
-                }
-                for (int c = 0; c < block; ++c)
-                    analyse(columnsIn + static_cast<std::size_t>(c) * columnStride, h, symmetricMode,
-                            columnsOut + static_cast<std::size_t>(c) * cells(h), work);
-                for (int y = 0; y < h; ++y) {
-                    float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
-                    for (int c = 0; c < block; ++c)
-                        row[c] = columnsOut[static_cast<std::size_t>(c) * cells(h) + static_cast<std::size_t>(y)];
-                }
+                        analyse(columnsIn + static_cast<std::size_t>(c) * columnStride, h, symmetricMode,
+                                columnsOut + static_cast<std::size_t>(c) * cells(h), work);
+                });
             }
         });
 
@@ -442,19 +453,11 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
             float* columnsOut = work.columnsOut.data();
             for (int x0 = firstBlock * kColumnBlock; x0 < std::min(w, lastBlock * kColumnBlock); x0 += kColumnBlock) {
                 const int block = std::min(kColumnBlock, w - x0);
-                for (int y = 0; y < h; ++y) {
-                    const float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
+                throughColumns(destination, rowLength, x0, block, h, columnsIn, length, 0, columnsOut, [&] {
                     for (int c = 0; c < block; ++c)
-                        columnsIn[static_cast<std::size_t>(c) * length + static_cast<std::size_t>(y)] = row[c];
-                }
-                for (int c = 0; c < block; ++c)
-                    synthesise(columnsIn + static_cast<std::size_t>(c) * length, h, symmetricMode,
-                               columnsOut + static_cast<std::size_t>(c) * length, work);
-                for (int y = 0; y < h; ++y) {
-                    float* row = destination + static_cast<std::size_t>(y) * rowLength + x0;
-                    for (int c = 0; c < block; ++c)
-                        row[c] = columnsOut[static_cast<std::size_t>(c) * length + static_cast<std::size_t>(y)];
-                }
+                        synthesise(columnsIn + static_cast<std::size_t>(c) * length, h, symmetricMode,
+                                   columnsOut + static_cast<std::size_t>(c) * length, work);
+                });
             }
         });
 

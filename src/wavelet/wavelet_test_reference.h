@@ -158,32 +158,54 @@ inline void synthesisStep(const Wavelet& wavelet, const float* input, float* out
     upsample(wavelet.synthesisHigh, temp.data(), output, pad, n);
 }
 
+// The lines the two-dimensional walks step through: the destination, holding a copy of the source, row by row or
+// column by column, each line copied after the pad of one buffer and its step's result copied back from another.
+class PlaneLines {
+public:
+    PlaneLines(const Wavelet& wavelet, const float* source, float* destination, int width, int height)
+        : plane_(destination), width_(width), pad_(wavelet.padLength),
+          first_(static_cast<std::size_t>(std::max(width, height) + 2 * wavelet.padLength)), second_(first_.size())
+    {
+        std::copy(source, source + static_cast<std::ptrdiff_t>(width) * height, destination);
+    }
+
+    // step(in, out, n) on the first n samples of row y or of column x.
+    template <class Step>
+    void row(int y, int n, Step step) { line(y * width_, 1, n, step); }
+    template <class Step>
+    void column(int x, int n, Step step) { line(x, width_, n, step); }
+
+private:
+    template <class Step>
+    void line(int start, int stride, int n, Step step)
+    {
+        for (int i = 0; i < n; ++i)
+            first_[static_cast<std::size_t>(pad_ + i)] = plane_[start + i * stride];
+        step(first_.data(), second_.data(), n);
+        for (int i = 0; i < n; ++i)
+            plane_[start + i * stride] = second_[static_cast<std::size_t>(pad_ + i)];
+    }
+
+    float* plane_;
+    int width_;
+    int pad_;
+    std::vector<float> first_;
+    std::vector<float> second_;
+};
+
 inline void transform2d(const Wavelet& wavelet, const float* source, float* destination, int width, int height,
                         int steps, int flag)
 {
     const int symmetric = flag < 0 ? wavelet.symmetric : flag;
-    const int pad = wavelet.padLength;
-    const auto length = static_cast<std::size_t>(std::max(width, height) + 2 * pad);
-    std::vector<float> first(length);
-    std::vector<float> second(length);
-    std::copy(source, source + static_cast<std::ptrdiff_t>(width) * height, destination);
+    const auto analyse = [&](float* in, float* out, int n) { analysisStep(wavelet, in, out, n, symmetric); };
+    PlaneLines lines(wavelet, source, destination, width, height);
     int w = width;
     int h = height;
     for (int step = 0; step < steps; ++step) {
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x)
-                first[static_cast<std::size_t>(pad + x)] = destination[y * width + x];
-            analysisStep(wavelet, first.data(), second.data(), w, symmetric);
-            for (int x = 0; x < w; ++x)
-                destination[y * width + x] = second[static_cast<std::size_t>(pad + x)];
-        }
-        for (int x = 0; x < w; ++x) {
-            for (int y = 0; y < h; ++y)
-                first[static_cast<std::size_t>(pad + y)] = destination[y * width + x];
-            analysisStep(wavelet, first.data(), second.data(), h, symmetric);
-            for (int y = 0; y < h; ++y)
-                destination[y * width + x] = second[static_cast<std::size_t>(pad + y)];
-        }
+        for (int y = 0; y < h; ++y)
+            lines.row(y, w, analyse);
+        for (int x = 0; x < w; ++x)
+            lines.column(x, h, analyse);
         w = (w + 1) / 2;
         h = (h + 1) / 2;
     }
@@ -193,11 +215,8 @@ inline void invert2d(const Wavelet& wavelet, const float* source, float* destina
                      int steps, int flag)
 {
     const int symmetric = flag < 0 ? wavelet.symmetric : flag;
-    const int pad = wavelet.padLength;
-    const auto length = static_cast<std::size_t>(std::max(width, height) + 2 * pad);
-    std::vector<float> first(length);
-    std::vector<float> second(length);
-    std::copy(source, source + static_cast<std::ptrdiff_t>(width) * height, destination);
+    const auto synthesise = [&](float* in, float* out, int n) { synthesisStep(wavelet, in, out, n, symmetric); };
+    PlaneLines lines(wavelet, source, destination, width, height);
     std::vector<int> widths{width};
     std::vector<int> heights{height};
     for (int k = 1; k < steps; ++k) {
@@ -207,20 +226,10 @@ inline void invert2d(const Wavelet& wavelet, const float* source, float* destina
     for (int k = steps - 1; k >= 0; --k) {
         const int w = widths[static_cast<std::size_t>(k)];
         const int h = heights[static_cast<std::size_t>(k)];
-        for (int x = 0; x < w; ++x) {
-            for (int y = 0; y < h; ++y)
-                first[static_cast<std::size_t>(pad + y)] = destination[y * width + x];
-            synthesisStep(wavelet, first.data(), second.data(), h, symmetric);
-            for (int y = 0; y < h; ++y)
-                destination[y * width + x] = second[static_cast<std::size_t>(pad + y)];
-        }
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x)
-                first[static_cast<std::size_t>(pad + x)] = destination[y * width + x];
-            synthesisStep(wavelet, first.data(), second.data(), w, symmetric);
-            for (int x = 0; x < w; ++x)
-                destination[y * width + x] = second[static_cast<std::size_t>(pad + x)];
-        }
+        for (int x = 0; x < w; ++x)
+            lines.column(x, h, synthesise);
+        for (int y = 0; y < h; ++y)
+            lines.row(y, w, synthesise);
     }
 }
 
