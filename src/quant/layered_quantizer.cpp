@@ -239,6 +239,8 @@ void priceBlockLayer(const LayeredSymbolCoder::LayerPricing& layerPricing, const
     const LayerStep step = layerStep;
     float rate = sums.rate;
     float change = sums.change;
+    // Context 0, where a high-pass coefficient waits; a low-pass layer never asks for it here.
+    PricingModel* const waiting = HighPass ? &LayeredSymbolCoder::pricingCopy(pricing, 0, 0) : nullptr;
     for (std::int32_t i = 0; i < n; ++i) {
         float r = residuals[i];
         const std::int32_t state = states[i];
@@ -248,7 +250,7 @@ void priceBlockLayer(const LayeredSymbolCoder::LayerPricing& layerPricing, const
             // Still waiting (what chooseSymbol gives as 0): symbol 0 in context 0, and the residual, the state and
             // so the error stay as they are.
             change = accumulate(change, before);
-            rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing, 0, 0);
+            rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(pricing, *waiting, 0);
             continue;
         }
         const int symbol = chooseSymbol(!HighPass || state != 0, step, r);

@@ -45,6 +45,9 @@ public:
     // compile time: the same walks and results without the storage and size tests.
     int findInline(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
     void updateInline(int symbol);
+    // countInline, cumulativeInline and total before updateInline(symbol), found on the way to the update: the
+    // encoder's step, the symbol's position looked up once.
+    void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative, std::int32_t& total);
     std::int32_t countInline(int symbol) const
     {
         const std::int32_t* const d = storage_.inlined;
@@ -98,6 +101,8 @@ private:
     // The symbol at position i moves to position j, the first one of its count, and the symbol there to i.
     // Returns j.
     static int promote(std::int32_t* position, std::int32_t* symbolAtPosition, int symbol, int i, int j);
+    // updateInline of the symbol at position i, whose count is c.
+    void updateInlineAt(int symbol, int i, std::int32_t c);
     // Halves when the total has reached maxTotal.
     void halveAtLimit();
     static std::int32_t cumulativeIn(const std::int32_t* count, int n, int symbol);
@@ -131,17 +136,37 @@ inline void FrequencyModel::update(int symbol)
     updateIn(counts(), symbolCount_, symbol);
 }
 
-// updateIn written out for three positions: the binary search for the first position of the symbol's count can
-// only end at 0 or 1, and position 1 is the tree's only left child.
 inline void FrequencyModel::updateInline(int symbol)
 {
     static_assert(kInlineSymbols == 3, "the promotion below is written for three positions");
+    const int i = storage_.inlined[2 * kInlineSymbols + symbol];
+    updateInlineAt(symbol, i, storage_.inlined[i]);
+}
+
+// The three-position tree: position 1 is the root's left child and position 2 its right one, neither with
+// children, so an interval starts at the left sum of its position, plus the root's count and left sum for
+// position 2 (cumulativeIn's walk for three positions).
+inline void FrequencyModel::intervalThenUpdateInline(int symbol, std::int32_t& symbolCount,
+                                                     std::int32_t& cumulativeCount, std::int32_t& totalCount)
+{
+    const std::int32_t* const count = storage_.inlined;
+    const std::int32_t* const left = count + 3;
+    const int i = left[3 + symbol];
+    const std::int32_t c = count[i];
+    symbolCount = c;
+    cumulativeCount = left[i] + (i == 2 ? count[0] + left[0] : 0);
+    totalCount = total_;
+    updateInlineAt(symbol, i, c);
+}
+
+// updateIn written out for three positions: the binary search for the first position of the symbol's count can
+// only end at 0 or 1, and position 1 is the tree's only left child.
+inline void FrequencyModel::updateInlineAt(int symbol, int i, std::int32_t c)
+{
     std::int32_t* const count = storage_.inlined;
     std::int32_t* const left = count + 3;
     std::int32_t* const position = left + 3;
     std::int32_t* const symbolAtPosition = position + 3;
-    int i = position[symbol];
-    const std::int32_t c = count[i];
     if (i > 0 && count[i - 1] <= c)
         i = promote(position, symbolAtPosition, symbol, i, count[0] == c ? 0 : 1);
     count[i] = c + 1;

@@ -205,6 +205,36 @@ TEST(FrequencyModelTest, RandomUpdatesMatchPlainCounting)
     }
 }
 
+// The encoder's one-step interval and update gives the interval of count, cumulative and total before an update,
+// and leaves the model as updateInline does, through promotions and halvings, from both starting models.
+TEST(FrequencyModelTest, IntervalThenUpdateMatchesTheSeparateSteps)
+{
+    const std::int32_t starts[2][3] = {{0, 1, 1}, {1, 1, 1}};
+    for (const auto& start : starts) {
+        std::mt19937 random(static_cast<unsigned>(start[0]) + 3);
+        FrequencyModel separate(3, 40);
+        separate.initialise(start);
+        FrequencyModel fused(separate);
+        for (int step = 0; step < 2000; ++step) {
+            // Skewed, so that ranks change often.
+            const int symbol = static_cast<int>(random() % 5) % 3;
+            std::int32_t count = -1;
+            std::int32_t cumulative = -1;
+            std::int32_t total = -1;
+            fused.intervalThenUpdateInline(symbol, count, cumulative, total);
+            ASSERT_EQ(count, separate.countInline(symbol)) << "step " << step;
+            ASSERT_EQ(cumulative, separate.cumulativeInline(symbol)) << "step " << step;
+            ASSERT_EQ(total, separate.total()) << "step " << step;
+            separate.updateInline(symbol);
+            for (int s = 0; s < 3; ++s) {
+                ASSERT_EQ(fused.positionOf(s), separate.positionOf(s)) << "step " << step;
+                ASSERT_EQ(fused.cumulative(s), separate.cumulative(s)) << "step " << step;
+            }
+        }
+        expectConsistent(fused);
+    }
+}
+
 // Copies and moves carry the full state, for inline and heap-stored models alike.
 TEST(FrequencyModelTest, CopiesAndMovesKeepState)
 {

@@ -82,7 +82,16 @@ public:
     }
     // priceAndUpdate for a caller that tested totalsInTable() once for many symbols: TotalsInTable equals it.
     template <bool TotalsInTable>
-    static float priceAndUpdateKnowing(const LayerPricing& pricing, int v, int context);
+    static float priceAndUpdateKnowing(const LayerPricing& pricing, int v, int context)
+    {
+        return priceAndUpdateIn<TotalsInTable>(pricing, pricingCopy(pricing, v, context), v);
+    }
+    // The copy of the model of a context, looked up and checked once by a walk that prices many symbols in it;
+    // a context outside the layer or a value outside -1..+1 is a caller's error.
+    static PricingModel& pricingCopy(const LayerPricing& pricing, int v, int context);
+    // priceAndUpdateKnowing on a copy that pricingCopy gave.
+    template <bool TotalsInTable>
+    static float priceAndUpdateIn(const LayerPricing& pricing, PricingModel& m, int v);
     // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update.
     void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context);
     // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
@@ -109,9 +118,11 @@ private:
             return nullptr;
         return &models_[static_cast<std::size_t>(l.firstModel + index)];
     }
-    // The layer's model for coding v in context; a context outside the layer or a value outside
+    // The model of context among a layer's models (contexts of them, context + offset the index) for coding or
+    // pricing v, whether the coder's own models or pricing copies; a context outside the layer or a value outside
     // -1..+1 is a caller's error.
-    static FrequencyModel& modelFor(const LayerModels& layer, int v, int context);
+    template <class Model>
+    static Model& modelFor(Model* models, unsigned contexts, int offset, int layer, int v, int context);
     [[noreturn]] static void misuse(const char* what, int v, int layer, int context);
 
     int maxTotal_;
@@ -165,15 +176,14 @@ inline LayeredSymbolCoder::LayerModels LayeredSymbolCoder::layerModels(int layer
     return models;
 }
 
-template <bool TotalsInTable>
-inline float LayeredSymbolCoder::priceAndUpdateKnowing(const LayerPricing& pricing, int v, int context)
+inline PricingModel& LayeredSymbolCoder::pricingCopy(const LayerPricing& pricing, int v, int context)
 {
-    const unsigned index = static_cast<unsigned>(context + pricing.offset_);
-    if (index >= pricing.contexts_)
-        misuse("context outside the coder", v, pricing.layer_, context);
-    if (v < -1 || v > 1)
-        misuse("value outside -1..+1", v, pricing.layer_, context);
-    PricingModel& m = pricing.models_[index];
+    return modelFor(pricing.models_, pricing.contexts_, pricing.offset_, pricing.layer_, v, context);
+}
+
+template <bool TotalsInTable>
+inline float LayeredSymbolCoder::priceAndUpdateIn(const LayerPricing& pricing, PricingModel& m, int v)
+{
     const int symbol = v + 1;
     const std::int32_t count = m.counts[symbol];
     const std::int32_t total = m.total;
@@ -194,25 +204,28 @@ inline float LayeredSymbolCoder::cost(int v, int update, int layer, int context)
     return write(nullptr, v, update, layer, context);
 }
 
-inline FrequencyModel& LayeredSymbolCoder::modelFor(const LayerModels& layer, int v, int context)
+template <class Model>
+inline Model& LayeredSymbolCoder::modelFor(Model* models, unsigned contexts, int offset, int layer, int v, int context)
 {
-    const unsigned index = static_cast<unsigned>(context + layer.offset);
-    if (index >= layer.contexts)
-        misuse("context outside the coder", v, layer.layer, context);
+    const unsigned index = static_cast<unsigned>(context + offset);
+    if (index >= contexts)
+        misuse("context outside the coder", v, layer, context);
     if (v < -1 || v > 1)
-        misuse("value outside -1..+1", v, layer.layer, context);
-    return layer.models[index];
+        misuse("value outside -1..+1", v, layer, context);
+    return models[index];
 }
 
 inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
 {
-    FrequencyModel& m = modelFor(layer, v, context);
-    const int symbol = v + 1;
-    const std::int32_t count = m.countInline(symbol);
+    FrequencyModel& m = modelFor(layer.models, layer.contexts, layer.offset, layer.layer, v, context);
+    std::int32_t count = 0;
+    std::int32_t cumulative = 0;
+    std::int32_t total = 0;
+    // The model is read and updated before the coder's state is written, so no load waits on those stores.
+    m.intervalThenUpdateInline(v + 1, count, cumulative, total);
     if (count == 0)
         misuse("value has no interval in its model", v, layer.layer, context);
-    stream.arith.encode(count, m.cumulativeInline(symbol), m.total());
-    m.updateInline(symbol);
+    stream.arith.encode(count, cumulative, total);
 }
 
 inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream& stream, int context)
