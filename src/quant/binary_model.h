@@ -24,6 +24,8 @@ public:
     std::int32_t total() const { return total_; }
     std::int32_t count(int symbol) const { return counts_[symbol]; }
     std::int32_t cumulative(int symbol) const { return symbol == front_ ? counts_[symbol ^ 1] : 0; }
+    // The symbol holding the first position, whose interval lies above the other's.
+    int front() const { return front_; }
 
     // Adds 1 to the symbol's count; a symbol tying with the first one takes the first position before it grows.
     // Halves (a count of 1 stays 1) when the total reaches its limit.

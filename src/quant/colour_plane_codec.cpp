@@ -60,8 +60,10 @@ double oneDimensionalGain(const Wavelet& wavelet, int level, bool highPass)
     return energy;
 }
 
-// One plane's transform and the quantisers and tabulated sets of its subbands.
+// One plane's transform and the quantisers and tabulated sets of its subbands. The quantisers take their working
+// arrays from `buffers`, shared by the three planes (declared first, so it outlives them).
 struct PlaneWork {
+    std::shared_ptr<ContextBufferPool> buffers;
     std::unique_ptr<WaveletTransform> transform;
     std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
     std::vector<CoefficientSet> sets;
@@ -89,6 +91,7 @@ void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& pla
             kColourPrecisions));
         ContextQuantizer& quantizer = *work.quantizers.back();
         quantizer.setRateCeiling(rateCeiling);
+        quantizer.setBufferPool(work.buffers.get());
         work.sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), quantizer);
     }
 }
@@ -138,6 +141,9 @@ void priceBands(PlaneWork (&work)[3])
 void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatImage (&planes)[3], int stages,
                     const RegionSet* mask, float rateCeiling)
 {
+    const auto buffers = std::make_shared<ContextBufferPool>();
+    for (PlaneWork& plane : work)
+        plane.buffers = buffers;
     std::vector<std::function<void()>> prepare;
     for (int c = 0; c < 3; ++c)
         prepare.emplace_back([&, c] { preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling); });
@@ -430,6 +436,8 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (layout.size() != static_cast<std::size_t>(n))
         return failure(formatText("cannot hold a plane of size %d by %d", width, height));
 
+    // Declared before the quantisers, which give their working arrays back to it as they go.
+    ContextBufferPool buffers;
     std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
     std::vector<int> precisions(static_cast<std::size_t>(n), 0);
     quantizers.reserve(static_cast<std::size_t>(n));
@@ -438,6 +446,7 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
         quantizers.push_back(std::make_unique<ContextQuantizer>(rect.width, rect.height,
                                                                 ContextQuantizer::orientationOfBand(b),
                                                                 kColourPrecisions));
+        quantizers.back()->setBufferPool(&buffers);
         if (!quantizers.back()->readHeader(stream, precisions[static_cast<std::size_t>(b)]))
             return failure(formatText("subband %d header: ", b) + stream.bits.failure());
     }

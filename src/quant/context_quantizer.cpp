@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::uint8_t kSignificant = 1;
 constexpr std::uint8_t kNegative = 2;
-constexpr std::uint8_t kRefined = 4;
 constexpr std::uint8_t kVisited = 8;   // coded by the significance pass of the current layer
 constexpr std::uint8_t kNeighbour = 16; // some neighbour is significant
 
@@ -182,6 +181,18 @@ struct PriceIo {
         rate += 1.0;
         return value;
     }
+    // n zeros in a row, priced and adapted one by one as bit() would, with the model held in registers.
+    void zeros(BinaryModel& model, int n)
+    {
+        BinaryModel m = model;
+        double r = rate;
+        for (int k = 0; k < n; ++k) {
+            r += lg[static_cast<std::size_t>(m.total())] - lg[static_cast<std::size_t>(m.count(0))];
+            m.update(0);
+        }
+        rate = r;
+        model = m;
+    }
 };
 
 struct EncodeIo {
@@ -209,7 +220,7 @@ struct DecodeIo {
 
     int bit(BinaryModel& model, int)
     {
-        const int value = stream.arithDecoder().decodeWithModel(model);
+        const int value = stream.arithDecoder().decodeBinary(model);
         if (stream.bits.failed())
             return 0;
         model.update(value);
@@ -217,7 +228,7 @@ struct DecodeIo {
     }
     int plainBit(BinaryModel& model, int)
     {
-        const int value = stream.arithDecoder().decodeWithModel(model);
+        const int value = stream.arithDecoder().decodeBinary(model);
         return stream.bits.failed() ? 0 : value;
     }
 };
@@ -278,6 +289,48 @@ ContextQuantizer::ContextQuantizer(int width, int height, Orientation orientatio
 {
 }
 
+ContextQuantizer::~ContextQuantizer() { giveBuffers(); }
+
+void ContextQuantizer::takeBuffers()
+{
+    if (pool_ == nullptr || borrowing_)
+        return;
+    ContextBuffers buffers = pool_->take();
+    flags_.swap(buffers.flags);
+    neighbourCounts_.swap(buffers.neighbourCounts);
+    stripeActive_.swap(buffers.stripeActive);
+    orderCells_.swap(buffers.orderCells);
+    order_.swap(buffers.order);
+    orderResiduals_.swap(buffers.orderResiduals);
+    residuals_.swap(buffers.residuals);
+    borrowing_ = true;
+}
+
+void ContextQuantizer::giveBuffers()
+{
+    if (!borrowing_)
+        return;
+    ContextBuffers buffers;
+    buffers.flags.swap(flags_);
+    buffers.neighbourCounts.swap(neighbourCounts_);
+    buffers.stripeActive.swap(stripeActive_);
+    buffers.orderCells.swap(orderCells_);
+    buffers.order.swap(order_);
+    buffers.orderResiduals.swap(orderResiduals_);
+    buffers.residuals.swap(residuals_);
+    pool_->give(std::move(buffers));
+    borrowing_ = false;
+}
+
+void ContextQuantizer::endPricing()
+{
+    if (!borrowing_)
+        return;
+    giveBuffers();
+    // The passes not priced yet cannot be without the working arrays.
+    exhausted_ = true;
+}
+
 float ContextQuantizer::layerThreshold(int layer) const { return std::ldexp(1.0f, exponent_ - layer); }
 
 void ContextQuantizer::resetState()
@@ -290,7 +343,15 @@ void ContextQuantizer::resetState()
     order_.clear();
     orderCells_.clear();
     orderResiduals_.clear();
+    // Every cell may turn significant: room for all at once rather than growing by copies.
+    const std::size_t cells = static_cast<std::size_t>(count_ > 0 ? count_ : 0);
+    orderCells_.reserve(cells);
+    if (source_ != nullptr)
+        orderResiduals_.reserve(cells);
+    else
+        order_.reserve(cells);
     refinable_ = 0;
+    refined_ = 0;
     passesCoded_ = 0;
     models_.reset();
     if (source_ != nullptr) {
@@ -312,6 +373,7 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
     const bool lowPass = orientation_ == Orientation::LowPass;
     meanCode_ = lowPass ? meanCodeOf(mean_) : 0;
     base_ = lowPass ? static_cast<float>(meanCode_) / kMeanScale : 0.0f;
+    takeBuffers();
     resetState();
 
     float largest = 0.0f;
@@ -602,14 +664,14 @@ template <class Io>
 void ContextQuantizer::refinementPass(Io& io, float t)
 {
     const double half = 0.5 * static_cast<double>(t);
+    // Every refinement pass refines all the cells significant before its layer, so the cells refined before are
+    // the first refined_ in the order: they take context 2 without a look at their flags.
     for (std::size_t j = 0; j < refinable_; ++j) {
-        std::uint8_t& f = flags_[orderCells_[j]];
-        const int context = (f & kRefined) ? 2 : ((f & kNeighbour) ? 1 : 0);
+        const int context = j < refined_ ? 2 : ((flags_[orderCells_[j]] & kNeighbour) ? 1 : 0);
         int up = 0;
         if constexpr (!Io::kDecoding)
             up = orderResiduals_[j] > 0.0f ? 1 : 0;
         up = io.bit(models_.refinement(context), up);
-        f = static_cast<std::uint8_t>(f | kRefined);
         const double moved = kMovedByRefinement[up] * half;
         if constexpr (Io::kDecoding) {
             const std::size_t index = static_cast<std::size_t>(order_[j]);
@@ -622,6 +684,7 @@ void ContextQuantizer::refinementPass(Io& io, float t)
                 io.change += squared(r) - squared(before);
         }
     }
+    refined_ = refinable_;
 }
 
 template <class Io>
@@ -658,7 +721,16 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
                         : (idle & bit) != 0;
                     if (runColumn) {
                         if ((quiet & bit) != 0) {
-                            io.bit(models_.run(), 0);
+                            if constexpr (Io::kPricing) {
+                                // The quiet idle columns that follow code a 0 run symbol each as well: they are
+                                // priced together.
+                                const unsigned quietIdle = (quiet & idle) >> i;
+                                const int n = std::countr_one(quietIdle | 1u);
+                                io.zeros(models_.run(), n);
+                                i += n - 1;
+                            } else {
+                                io.bit(models_.run(), 0);
+                            }
                             touched = false;
                             continue;
                         }
@@ -756,11 +828,15 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
 
 void ContextQuantizer::encode(EncoderStream& stream, int precision)
 {
+    const int passes = empty() ? 0 : precision;
+    if (passes <= 0)
+        return;
+    takeBuffers();
     resetState();
     EncodeIo io{stream};
-    const int passes = empty() ? 0 : precision;
     for (int q = 0; q < passes && q < kMaxLayers * kPassesPerLayer; ++q)
         codePass(io, q);
+    giveBuffers();
 }
 
 void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)
@@ -836,7 +912,7 @@ void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, s
     rowLength_ = fits ? static_cast<std::size_t>(rowLength) : static_cast<std::size_t>(width_);
     for (int y = 0; y < (fits ? height_ : 0); ++y)
         std::fill_n(origin + static_cast<std::size_t>(y) * rowLength_, width_, base_);
-    resetState();
+    // The working arrays are set up by decode, and only for a band with passes to decode.
 }
 
 bool ContextQuantizer::decode(DecoderStream& stream, int precision)
@@ -848,6 +924,10 @@ bool ContextQuantizer::decode(DecoderStream& stream, int precision)
     if (precision > 0 && (empty() || count_ != width_ * height_)) {
         stream.bits.fail("corrupt stream: a band without threshold has layers");
         return false;
+    }
+    if (precision > 0) {
+        takeBuffers();
+        resetState();
     }
     DecodeIo io{stream};
     for (int q = 0; q < precision; ++q) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "quant/binary_model.h"
+#include "quant/context_buffers.h"
 #include "quant/quantizer.h"
 
 #include <array>
@@ -48,9 +49,14 @@ public:
     // kMaxPrecisions). Squared error is the distortion; no metric object is needed.
     ContextQuantizer(int width, int height, Orientation orientation, int precisionCount);
 
+    ~ContextQuantizer() override;
+
     // Precisions whose rate before their last pass already exceeds this many bits are priced +infinity without
     // being computed (they cannot fit a budget of that size).
     void setRateCeiling(float bits) { rateCeiling_ = bits; }
+    // Working arrays come from `pool` (which must outlive the quantiser) when the band is analysed, coded or
+    // prepared for decoding, and go back to it after pricing, after coding and on destruction.
+    void setBufferPool(ContextBufferPool* pool) { pool_ = pool; }
 
     void analyze(const float* data, std::int32_t count) override;
     void prepareDecode(float* data, std::int32_t count) override;
@@ -61,6 +67,7 @@ public:
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
     void encode(EncoderStream& stream, int precision) override;
     bool decode(DecoderStream& stream, int precision) override;
+    void endPricing() override;
     void writeHeader(EncoderStream& stream, int precision) override;
     bool readHeader(DecoderStream& stream, int& precision) override;
 
@@ -104,6 +111,8 @@ private:
     void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
 
     void resetState();
+    void takeBuffers();
+    void giveBuffers();
     void findSignificanceLayers();
     float layerThreshold(int layer) const;
     int significanceContext(std::size_t cell) const;
@@ -147,6 +156,7 @@ private:
     std::vector<std::int32_t> order_;
     std::vector<float> orderResiduals_;
     std::size_t refinable_ = 0;        // significant before the current layer: the first refinable_ in that order
+    std::size_t refined_ = 0;          // refined by an earlier layer: the first refined_ in that order
     int passesCoded_ = 0;
     Models models_;
 
@@ -158,6 +168,8 @@ private:
     float* target_ = nullptr;      // decoding side
     std::size_t rowLength_ = 0;    // samples from one row of the band to the next in residuals_ or target_
     bool exhausted_ = false;       // a pass was priced +infinity: every later one is too
+    ContextBufferPool* pool_ = nullptr;
+    bool borrowing_ = false;       // the working arrays came from pool_
 };
 
 } // namespace nubo

@@ -569,7 +569,8 @@ void LayeredQuantizer::decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream&
     const std::int32_t width = targetWidth_;
     const std::int32_t height = width > 0 ? count_ / width : 0;
     std::int32_t* states = states_.data();
-    for (std::int32_t y = 0; y < height; ++y, states += width) {
+    // Row by row: a cut-off or forged stream announcing a huge band stops within a row of running out.
+    for (std::int32_t y = 0; y < height && !stream.bits.pastEnd(); ++y, states += width) {
         float* data = target_ + y * targetStride_;
         for (std::int32_t x = 0; x < width; ++x) {
             const std::int32_t state = states[x];

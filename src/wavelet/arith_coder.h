@@ -71,6 +71,12 @@ public:
     template <class Model>
     int decodeWithModel(const Model& model) { return decodeWith<false>(model); }
 
+    // As decodeWithModel, for a model of two symbols with front() (the symbol whose interval lies above the
+    // other's) and count(symbol): the same symbol and coder state, found by comparing products instead of
+    // dividing by the range.
+    template <class Model>
+    int decodeBinary(const Model& model);
+
 private:
     template <bool Inline, class Model>
     int decodeWith(const Model& model);
@@ -152,6 +158,30 @@ inline int ArithDecoder::decodeWith(const Model& model)
     narrow(range, cumulative, count, divisor);
     rescale([this](std::int32_t taken) { value_ = 2 * (value_ - taken) + input_.getBit(); });
     return symbol;
+}
+
+template <class Model>
+inline int ArithDecoder::decodeBinary(const Model& model)
+{
+    const std::int32_t total = model.total();
+    const std::int32_t range = high_ - low_ + 1;
+    // Rescaling keeps the range above a quarter of the code space; any other state takes the general way.
+    if (total <= 0 || total > kMaxCodedTotal || range <= kArithQuarter || range > 2 * kArithHalf)
+        return decodeWith<false>(model);
+    // The general way's target is a / range; target >= c exactly when a >= c * range.
+    const std::uint32_t a = static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1);
+    const std::uint32_t r = static_cast<std::uint32_t>(range);
+    if (a >= static_cast<std::uint32_t>(total) * r) {
+        input_.fail("corrupt stream: arithmetic code outside every symbol");
+        return 0;
+    }
+    const int front = model.front();
+    const int back = front ^ 1;
+    const std::int32_t backCount = model.count(back);
+    const bool upper = a >= static_cast<std::uint32_t>(backCount) * r;
+    narrow(range, upper ? backCount : 0, upper ? model.count(front) : backCount, reciprocals_[total]);
+    rescale([this](std::int32_t taken) { value_ = 2 * (value_ - taken) + input_.getBit(); });
+    return upper ? front : back;
 }
 
 } // namespace nubo
