@@ -364,23 +364,28 @@ void LayeredQuantizer::rateDistortion(int precision, float minimumStep, float& r
 
 namespace {
 
-// The symbol coder's write for any coder; the layered coder's models of the layer looked up once.
+// The symbol coder's write for any coder; the layered coder's models of the layer looked up once, and coded
+// through a local copy of the stream's encoder, which finish() hands back.
 template <class Coder>
 struct LayerWriter {
     Coder& coder;
     int layer;
-    void operator()(EncoderStream& stream, int v, int context) const { coder.write(&stream, v, 1, layer, context); }
+    EncoderStream& stream;
+    void operator()(int v, int context) { coder.write(&stream, v, 1, layer, context); }
+    void finish() {}
 };
 
 template <>
 struct LayerWriter<LayeredSymbolCoder> {
-    LayeredSymbolCoder& coder;
     LayeredSymbolCoder::LayerModels models;
-    LayerWriter(LayeredSymbolCoder& c, int layer) : coder(c), models(c.layerModels(layer)) {}
-    void operator()(EncoderStream& stream, int v, int context) const
+    ArithEncoder& shared;
+    ArithEncoder arith;
+    LayerWriter(LayeredSymbolCoder& c, int layer, EncoderStream& stream)
+        : models(c.layerModels(layer)), shared(stream.arith), arith(stream.arith)
     {
-        coder.codeAndUpdate(models, stream, v, context);
     }
+    void operator()(int v, int context) { LayeredSymbolCoder::codeWith(models, arith, v, context); }
+    void finish() { shared.resumeFrom(arith); }
 };
 
 } // namespace
@@ -389,7 +394,7 @@ template <class Coder>
 void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, float* reconstruction)
 {
     const int layer = ++currentLayer_;
-    const LayerWriter<Coder> write{coder, layer};
+    LayerWriter<Coder> write{coder, layer, stream};
     const LayerStep step(threshold_);
     const float t = step.t;
     const bool highPass = highPass_;
@@ -402,7 +407,7 @@ void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, floa
         const bool refining = !highPass || state != 0;
         const int symbol = chooseSymbol(refining, step, r);
         residuals[i] = r;
-        write(stream, symbol, state);
+        write(symbol, state);
         states[i] = symbol + 2 * state;
         if (reconstruction != nullptr) {
             // The decoder's update, exactly as it is written there.
@@ -411,6 +416,7 @@ void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, floa
                                          : static_cast<float>(x + 1.5 * t * symbol);
         }
     }
+    write.finish();
     threshold_ = halved(t);
 }
 
@@ -569,16 +575,30 @@ void LayeredQuantizer::decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream&
     const std::int32_t width = targetWidth_;
     const std::int32_t height = width > 0 ? count_ / width : 0;
     std::int32_t* states = states_.data();
+    // A damaged stream is found out at its first bad symbol, where the layer stops (decode then reports it).
+    if (stream.bits.failed()) {
+        threshold_ = halved(t);
+        return;
+    }
+    BitInput& bits = stream.bits;
+    ArithDecoder& shared = stream.arithDecoder();
+    ArithDecoder arith = shared;
+    bool whole = true;
     // Row by row: a cut-off or forged stream announcing a huge band stops within a row of running out.
-    for (std::int32_t y = 0; y < height && !stream.bits.pastEnd(); ++y, states += width) {
+    for (std::int32_t y = 0; whole && y < height && !bits.pastEnd(); ++y, states += width) {
         float* data = target_ + y * targetStride_;
         for (std::int32_t x = 0; x < width; ++x) {
             const std::int32_t state = states[x];
-            const int symbol = coder.readFrom(models, stream, state);
+            int symbol = 0;
+            if (!LayeredSymbolCoder::readWith(models, arith, bits, state, symbol)) {
+                whole = false;
+                break;
+            }
             data[x] = refined(data[x], !highPass || state != 0, symbol, t);
             states[x] = symbol + 2 * state;
         }
     }
+    shared.resumeFrom(arith);
     threshold_ = halved(t);
 }
 

@@ -93,9 +93,17 @@ public:
     template <bool TotalsInTable>
     static float priceAndUpdateIn(const LayerPricing& pricing, PricingModel& m, int v);
     // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update.
-    void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context);
+    void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+    {
+        codeWith(layer, stream.arith, v, context);
+    }
+    // codeAndUpdate through the stream's encoder or a local copy of it (see ArithEncoder::resumeFrom).
+    static void codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context);
     // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
     int readFrom(const LayerModels& layer, DecoderStream& stream, int context);
+    // readFrom through a local copy of the stream's decoder (see ArithDecoder::resumeFrom), `bits` the stream's
+    // input: false, with the input marked failed, where readFrom fails; else the value in `v`.
+    static bool readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits, int context, int& v);
     // Whether layerModels(layer) may be asked (a damaged stream can ask for a layer the coder lacks).
     bool hasLayer(int layer) const { return static_cast<unsigned>(layer) < static_cast<unsigned>(layerCount_); }
 
@@ -215,7 +223,7 @@ inline Model& LayeredSymbolCoder::modelFor(Model* models, unsigned contexts, int
     return models[index];
 }
 
-inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+inline void LayeredSymbolCoder::codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context)
 {
     FrequencyModel& m = modelFor(layer.models, layer.contexts, layer.offset, layer.layer, v, context);
     std::int32_t count = 0;
@@ -225,7 +233,7 @@ inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderS
     m.intervalThenUpdateInline(v + 1, count, cumulative, total);
     if (count == 0)
         misuse("value has no interval in its model", v, layer.layer, context);
-    stream.arith.encode(count, cumulative, total);
+    arith.encode(count, cumulative, total);
 }
 
 inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream& stream, int context)
@@ -241,6 +249,19 @@ inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream&
         return 0;
     m.updateInline(symbol);
     return symbol - 1;
+}
+
+inline bool LayeredSymbolCoder::readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits, int context,
+                                         int& v)
+{
+    const unsigned index = static_cast<unsigned>(context + layer.offset);
+    if (index >= layer.contexts) {
+        bits.fail("corrupt stream: symbol context outside its layer");
+        return false;
+    }
+    const int symbol = arith.decodeAndUpdateInline(layer.models[index]);
+    v = symbol - 1;
+    return symbol >= 0;
 }
 
 // Kept in the header for the same reason: the decoding quantiser reads every symbol through it.
