@@ -235,21 +235,32 @@ template <bool HighPass, bool TotalsInTable, class Error>
 void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
                    std::int32_t count, float* residuals, std::int32_t* states, LayerSums* sums)
 {
+    // Every layer of one coder shares the cost table and the limit; a waiting coefficient's model (context 0)
+    // is looked up and checked once per layer.
+    const float* const costs = pricing[0].costTable();
+    const std::int32_t maxTotal = pricing[0].maxTotal();
+    PricingModel* waiting[LayeredSymbolCoder::kMaxLayers] = {};
+    if constexpr (HighPass) {
+        for (int k = 0; k < layers; ++k)
+            waiting[k] = &LayeredSymbolCoder::pricingCopy(pricing[k], 0, 0);
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         float r = residuals[i];
         std::int32_t state = states[i];
         double e = error(r);
         for (int k = 0; k < layers; ++k) {
             float change = deduct(sums[k].change, e);
-            if (HighPass && state == 0 && !(r > steps[k].t) && !(r < -steps[k].t)) {
+            // |r| > t exactly when r > t or r < -t (and neither holds for NaN).
+            if (HighPass && state == 0 && !(std::fabs(r) > steps[k].t)) {
                 sums[k].change = accumulate(change, e);
-                sums[k].rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing[k], 0, 0);
+                sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, *waiting[k], 0);
                 continue;
             }
             const int symbol = chooseSymbol(!HighPass || state != 0, steps[k], r);
             e = error(r);
             sums[k].change = accumulate(change, e);
-            sums[k].rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing[k], symbol, state);
+            PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
+            sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, m, symbol);
             state = symbol + 2 * state;
         }
         residuals[i] = r;
@@ -533,6 +544,24 @@ inline float refined(float value, bool refining, int symbol, float t)
     return refining ? static_cast<float>(x + (symbol - 0.5) * t) : static_cast<float>(x + 1.5 * t * symbol);
 }
 
+// What refined adds for each symbol of a layer, computed once per layer by the same expressions: entry
+// 1 + symbol for a refined coefficient, 4 + symbol for a waiting one.
+struct LayerSteps {
+    double added[6];
+
+    explicit LayerSteps(float t)
+    {
+        for (int symbol = -1; symbol <= 1; ++symbol) {
+            added[1 + symbol] = (symbol - 0.5) * t;
+            added[4 + symbol] = 1.5 * t * symbol;
+        }
+    }
+    float refined(float value, bool refining, int symbol) const
+    {
+        return static_cast<float>(static_cast<double>(value) + added[(refining ? 1 : 4) + symbol]);
+    }
+};
+
 } // namespace
 
 template <class Coder>
@@ -580,6 +609,7 @@ void LayeredQuantizer::decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream&
         threshold_ = halved(t);
         return;
     }
+    const LayerSteps step(t);
     BitInput& bits = stream.bits;
     ArithDecoder& shared = stream.arithDecoder();
     ArithDecoder arith = shared;
@@ -594,7 +624,7 @@ void LayeredQuantizer::decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream&
                 whole = false;
                 break;
             }
-            data[x] = refined(data[x], !highPass || state != 0, symbol, t);
+            data[x] = step.refined(data[x], !highPass || state != 0, symbol);
             states[x] = symbol + 2 * state;
         }
     }

@@ -47,6 +47,9 @@ public:
     // Codes the interval [cumulative, cumulative + count) of total. An empty interval, or a total outside
     // 1..kMaxCodedTotal, cannot be coded: that is a caller's error and ends the process.
     void encode(std::int32_t count, std::int32_t cumulative, std::int32_t total);
+    // encode for an interval a FrequencyModel gave, which lies inside its total (cumulative >= 0 and
+    // cumulative + count <= total): only the count and the total are checked.
+    void encodeFromModel(std::int32_t count, std::int32_t cumulative, std::int32_t total);
     // Sixteen final bits, then padding to a byte boundary.
     void finish();
 
@@ -155,6 +158,13 @@ inline void ArithEncoder::encode(std::int32_t count, std::int32_t cumulative, st
 {
     // One test for all (count > 0, cumulative >= 0 and cumulative + count <= total also make total > 0).
     if ((count <= 0) | (cumulative < 0) | (total > kMaxCodedTotal) | (cumulative > total - count)) [[unlikely]]
+        refuse(count, cumulative, total);
+    encodeFromModel(count, cumulative, total);
+}
+
+inline void ArithEncoder::encodeFromModel(std::int32_t count, std::int32_t cumulative, std::int32_t total)
+{
+    if ((count <= 0) | (total > kMaxCodedTotal)) [[unlikely]]
         refuse(count, cumulative, total);
     narrow(high_ - low_ + 1, cumulative, count, reciprocals_[total]);
     // A half taken off is a settled bit (low's leading bits); a quarter, a bit settled by the next one, opposite
