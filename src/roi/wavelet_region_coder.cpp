@@ -49,6 +49,12 @@ EncodedPlane encodeColourPlane(const RasterImage& image, ColourPlane channel, in
     return encodePlaneForRatio(planeOf(image, channel), ratio, stages, mask, diagnostics);
 }
 
+PreparedPlane prepareColourPlane(const RasterImage& image, ColourPlane channel, int ratio, int stages,
+                                 const RegionSet* mask)
+{
+    return preparePlaneForRatio(planeOf(image, channel), ratio, stages, mask);
+}
+
 Status writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue)
 {
     // The plane coder answers a plane it refuses (a size or stage count outside its limits) with no stream.

@@ -32,6 +32,9 @@ enum class ColourPlane { Red, Green, Blue };
 // empty.
 EncodedPlane encodeColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
                                const RegionSet* mask, DiagnosticSink& diagnostics);
+// encodeColourPlane in the two steps of preparePlaneForRatio and codePreparedPlane.
+PreparedPlane prepareColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
+                                 const RegionSet* mask);
 
 // Writes a payload from the three plane code streams. Fails when a stream is empty or the output stream fails.
 Status writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue);
