@@ -47,11 +47,13 @@ public:
     void updateInline(int symbol);
     // findInline giving the symbol's position instead of the symbol, and updateInline of the symbol at that
     // position, which it returns: the decoder's step, the position found once.
-    int findInlinePosition(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
-    int updateInlineAtPosition(int position);
+    [[gnu::always_inline]] int findInlinePosition(std::int32_t target, std::int32_t& cumulative,
+                                                  std::int32_t& count) const;
+    [[gnu::always_inline]] int updateInlineAtPosition(int position);
     // countInline, cumulativeInline and total before updateInline(symbol), found on the way to the update: the
     // encoder's step, the symbol's position looked up once.
-    void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative, std::int32_t& total);
+    [[gnu::always_inline]] void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative,
+                                                         std::int32_t& total);
     std::int32_t countInline(int symbol) const
     {
         const std::int32_t* const d = storage_.inlined;
@@ -106,7 +108,7 @@ private:
     // Returns j.
     static int promote(std::int32_t* position, std::int32_t* symbolAtPosition, int symbol, int i, int j);
     // updateInline of the symbol at position i, whose count is c.
-    void updateInlineAt(int symbol, int i, std::int32_t c);
+    [[gnu::always_inline]] void updateInlineAt(int symbol, int i, std::int32_t c);
     // Halves when the total has reached maxTotal.
     void halveAtLimit();
     static std::int32_t cumulativeIn(const std::int32_t* count, int n, int symbol);
