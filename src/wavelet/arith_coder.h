@@ -233,17 +233,22 @@ inline int ArithDecoder::decodeAndUpdateInline(FrequencyModel& model)
         input_.fail("corrupt stream: symbol model cannot be decoded");
         return -1;
     }
+    // decodeWith's target, (value - low + 1) * total - 1 over the range, is compared with the model's interval
+    // ends times the range instead of divided out (a division a step is the longest wait in the decoder's
+    // chain); those products are also the ones narrow forms. The value lies in [low, high], so a < range * total
+    // <= 2^30 and no product overflows.
     const std::int32_t range = high_ - low_ + 1;
-    const std::int32_t target = static_cast<std::int32_t>(static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1)
-                                                          / static_cast<std::uint32_t>(range));
-    std::int32_t cumulative = 0;
-    std::int32_t count = 0;
-    const int position = model.findInlinePosition(target, cumulative, count);
+    const auto a = static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1);
+    std::uint32_t below = 0;
+    std::uint32_t end = 0;
+    const int position = model.findInlinePositionScaled(a, static_cast<std::uint32_t>(range), below, end);
     if (position < 0) {
         input_.fail("corrupt stream: arithmetic code outside every symbol");
         return -1;
     }
-    narrow(range, cumulative, count, reciprocals_[total]);
+    const Reciprocal& divisor = reciprocals_[total];
+    high_ = low_ + divideExactly(static_cast<std::int32_t>(end), divisor) - 1;
+    low_ = low_ + divideExactly(static_cast<std::int32_t>(below), divisor);
     rescaleValue();
     return model.updateInlineAtPosition(position);
 }

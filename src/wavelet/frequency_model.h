@@ -50,6 +50,12 @@ public:
     [[gnu::always_inline]] int findInlinePosition(std::int32_t target, std::int32_t& cumulative,
                                                   std::int32_t& count) const;
     [[gnu::always_inline]] int updateInlineAtPosition(int position);
+    // findInlinePosition of target = scaled / scale (0 < scale, every count times scale below 2^32) without the
+    // division: target < x exactly when scaled < x * scale. Gives the symbol's interval times scale in
+    // [scaledCumulative, scaledEnd) instead of the interval.
+    [[gnu::always_inline]] int findInlinePositionScaled(std::uint32_t scaled, std::uint32_t scale,
+                                                        std::uint32_t& scaledCumulative,
+                                                        std::uint32_t& scaledEnd) const;
     // countInline, cumulativeInline and total before updateInline(symbol), found on the way to the update: the
     // encoder's step, the symbol's position looked up once.
     [[gnu::always_inline]] void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative,
@@ -176,6 +182,38 @@ inline int FrequencyModel::findInlinePosition(std::int32_t target, std::int32_t&
     if (belowLeft <= target && target < belowLeft + count[1]) {
         cumulativeCount = belowLeft;
         symbolCountHere = count[1];
+        return 1;
+    }
+    return -1;
+}
+
+inline int FrequencyModel::findInlinePositionScaled(std::uint32_t scaled, std::uint32_t scale,
+                                                    std::uint32_t& scaledCumulative, std::uint32_t& scaledEnd) const
+{
+    const std::int32_t* const count = storage_.inlined;
+    const std::int32_t* const left = count + 3;
+    const auto times = [scale](std::int32_t x) { return static_cast<std::uint32_t>(x) * scale; };
+    const std::uint32_t below = times(left[0]);
+    if (below <= scaled) {
+        const std::uint32_t base = times(left[0] + count[0]);
+        if (scaled < base) {
+            scaledCumulative = below;
+            scaledEnd = base;
+            return 0;
+        }
+        const std::int32_t belowRight = left[0] + count[0] + left[2];
+        const std::uint32_t end = times(belowRight + count[2]);
+        if (times(belowRight) <= scaled && scaled < end) {
+            scaledCumulative = times(belowRight);
+            scaledEnd = end;
+            return 2;
+        }
+        return -1;
+    }
+    const std::uint32_t end = times(left[1] + count[1]);
+    if (times(left[1]) <= scaled && scaled < end) {
+        scaledCumulative = times(left[1]);
+        scaledEnd = end;
         return 1;
     }
     return -1;
