@@ -7,6 +7,7 @@
 #include "wavelet/float_image.h"
 
 #include <iosfwd>
+#include <mutex>
 #include <string>
 
 namespace nubo {
@@ -63,10 +64,15 @@ Status decodeWaveletPlane(const WaveletPayload& payload, int index, int stages, 
 Status buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&planes)[3], RasterImage& image);
 
 // The same picture built plane by plane, so that no more than the planes being decoded are held as floats:
-// startWaveletPicture allocates it at the payload's size, then decodeWaveletPlaneInto decodes plane `index` and
-// writes it into its channel, as buildWaveletPicture would. The three planes may be decoded concurrently.
-Status startWaveletPicture(const WaveletPayload& payload, RasterImage& picture);
-Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, RasterImage& picture);
+// decodeWaveletPlaneInto decodes plane `index` and writes it into its channel of target.picture, as
+// buildWaveletPicture would. The three planes may be decoded concurrently; the first one decoded allocates the
+// picture at the payload's size, so that the allocation overlaps the other planes' decoding.
+struct PlaneByPlanePicture {
+    RasterImage picture;
+    Status started; // the allocation's outcome, once a plane has been decoded
+    std::once_flag once;
+};
+Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, PlaneByPlanePicture& target);
 
 // Moves the read position over a payload without decoding it.
 Status skipWaveletRegion(std::istream& in);
