@@ -179,11 +179,11 @@ void LayeredQuantizer::endPricing() { releaseWorkingSet(); }
 void LayeredQuantizer::resetLayers()
 {
     if (encoding_) {
-        residuals_.resize(static_cast<std::size_t>(count_));
         if (highPass_) {
-            for (std::int32_t i = 0; i < count_; ++i)
-                residuals_[static_cast<std::size_t>(i)] = source_[i];
+            // A copy, without first zeroing what it overwrites.
+            residuals_.assign(source_, source_ + std::max(count_, 0));
         } else {
+            residuals_.resize(static_cast<std::size_t>(count_));
             const float mid = midpoint(quantisedMinimum_, quantisedMaximum_);
             for (std::int32_t i = 0; i < count_; ++i)
                 residuals_[static_cast<std::size_t>(i)] = source_[i] - mid;
