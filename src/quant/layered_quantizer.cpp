@@ -1,5 +1,7 @@
 #include "quant/layered_quantizer.h"
 
+#include "quant/waiting_layers.h"
+
 #include "wavelet/coder_streams.h"
 #include "wavelet/integer_codes.h"
 #include "wavelet/layered_symbol_coder.h"
@@ -284,11 +286,100 @@ void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerSt
     }
 }
 
+// priceJointly for a high-pass band whose totals are all in the cost table, the layers' sums and waiting models
+// held in WaitingLayers so that the layers a waiting coefficient passes through are priced side by side
+// (eight to an instruction with Avx2). Every symbol is priced, and every sum moved, exactly as priceJointly does;
+// only the order across layers, which share nothing, differs.
+template <bool Avx2, class Error>
+[[gnu::always_inline]] inline void priceHighPassIn(const LayeredSymbolCoder::LayerPricing* pricing,
+                                                   const LayerStep* steps, int layers, Error error,
+                                                   std::int32_t count, float* residuals, std::int32_t* states,
+                                                   LayerSums* sums)
+{
+    const float* const costs = pricing[0].costTable();
+    const std::int32_t maxTotal = pricing[0].maxTotal();
+    WaitingLayers w;
+    PricingModel* waiting[WaitingLayers::kLanes] = {};
+    for (int k = 0; k < layers; ++k) {
+        waiting[k] = &LayeredSymbolCoder::pricingCopy(pricing[k], 0, 0);
+        w.load(k, *waiting[k]);
+        w.rates[k] = sums[k].rate;
+        w.changes[k] = sums[k].change;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        float r = residuals[i];
+        std::int32_t state = states[i];
+        double e = error(r);
+        int k = 0;
+        if (state == 0) {
+            // It waits through the leading layers whose threshold its residual does not pass.
+            const float magnitude = std::fabs(r);
+            while (k < layers && !(magnitude > steps[k].t))
+                ++k;
+            if constexpr (Avx2)
+                priceWaitingAvx2(w, k, e, costs, maxTotal);
+            else
+                priceWaitingScalar(w, k, e, costs, maxTotal);
+            if (k < layers) {
+                const float change = deduct(w.changes[k], e);
+                const int symbol = chooseSymbol(false, steps[k], r);
+                e = error(r);
+                w.changes[k] = accumulate(change, e);
+                w.rates[k] += w.priceAndUpdate(costs, maxTotal, k, symbol + 1);
+                state = symbol;
+                ++k;
+            }
+        }
+        for (; k < layers; ++k) {
+            const float change = deduct(w.changes[k], e);
+            const int symbol = chooseSymbol(true, steps[k], r);
+            e = error(r);
+            w.changes[k] = accumulate(change, e);
+            PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
+            w.rates[k] += LayeredSymbolCoder::priceAndUpdateIn<true>(costs, maxTotal, m, symbol);
+            state = symbol + 2 * state;
+        }
+        residuals[i] = r;
+        states[i] = state;
+    }
+    for (int k = 0; k < layers; ++k) {
+        w.store(k, *waiting[k]);
+        sums[k].rate = w.rates[k];
+        sums[k].change = w.changes[k];
+    }
+}
+
+#if NUBO_WAITING_AVX2
+template <class Error>
+__attribute__((target("avx2"))) void priceHighPassAvx2(const LayeredSymbolCoder::LayerPricing* pricing,
+                                                        const LayerStep* steps, int layers, Error error,
+                                                        std::int32_t count, float* residuals,
+                                                        std::int32_t* states, LayerSums* sums)
+{
+    priceHighPassIn<true>(pricing, steps, layers, error, count, residuals, states, sums);
+}
+#endif
+
+template <class Error>
+void priceHighPass(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
+                   std::int32_t count, float* residuals, std::int32_t* states, LayerSums* sums)
+{
+#if NUBO_WAITING_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        priceHighPassAvx2(pricing, steps, layers, error, count, residuals, states, sums);
+        return;
+    }
+#endif
+    priceHighPassIn<false>(pricing, steps, layers, error, count, residuals, states, sums);
+}
+
 } // namespace
 
 template <class Error>
 void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int layers, Error error)
 {
+    static_assert(kMaxJointLayers <= WaitingLayers::kLanes, "a high-pass walk holds every layer's sums in lanes");
     const int first = currentLayer_ + 1;
     LayerStep steps[kMaxJointLayers] = {};
     std::vector<PricingModel> copies[kMaxJointLayers];
@@ -305,7 +396,7 @@ void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int la
     // Every layer of one coder has the same limit, so the first tells for all.
     const bool inTable = layers > 0 && pricing[0].totalsInTable();
     if (highPass_ && inTable)
-        priceJointly<true, true>(pricing, steps, layers, error, count_, residuals, states, sums);
+        priceHighPass(pricing, steps, layers, error, count_, residuals, states, sums);
     else if (highPass_)
         priceJointly<true, false>(pricing, steps, layers, error, count_, residuals, states, sums);
     else if (inTable)
