@@ -303,6 +303,7 @@ template <bool Avx2, class Error>
     for (int k = 0; k < layers; ++k) {
         waiting[k] = &LayeredSymbolCoder::pricingCopy(pricing[k], 0, 0);
         w.load(k, *waiting[k]);
+        w.thresholds[k] = steps[k].t;
         w.rates[k] = sums[k].rate;
         w.changes[k] = sums[k].change;
     }
@@ -312,14 +313,14 @@ template <bool Avx2, class Error>
         double e = error(r);
         int k = 0;
         if (state == 0) {
-            // It waits through the leading layers whose threshold its residual does not pass.
             const float magnitude = std::fabs(r);
-            while (k < layers && !(magnitude > steps[k].t))
-                ++k;
-            if constexpr (Avx2)
+            if constexpr (Avx2) {
+                k = leadingWaitsAvx2(w, layers, magnitude);
                 priceWaitingAvx2(w, k, e, costs, maxTotal);
-            else
+            } else {
+                k = leadingWaitsScalar(w, layers, magnitude);
                 priceWaitingScalar(w, k, e, costs, maxTotal);
+            }
             if (k < layers) {
                 const float change = deduct(w.changes[k], e);
                 const int symbol = chooseSymbol(false, steps[k], r);

@@ -20,6 +20,7 @@ namespace nubo {
 struct WaitingLayers {
     static constexpr int kLanes = 16;
 
+    alignas(32) float thresholds[kLanes] = {}; // each layer's T
     alignas(32) float rates[kLanes] = {};
     alignas(32) float changes[kLanes] = {};
     alignas(32) std::int32_t counts[3][kLanes] = {};
@@ -64,6 +65,16 @@ struct WaitingLayers {
     }
 };
 
+// How many of the first `lanes` layers a waiting coefficient of this magnitude waits through: the leading ones
+// whose threshold it does not pass (|r| > T exactly when r > T or r < -T, and neither holds for NaN).
+[[gnu::always_inline]] inline int leadingWaitsScalar(const WaitingLayers& w, int lanes, float magnitude)
+{
+    int k = 0;
+    while (k < lanes && !(magnitude > w.thresholds[k]))
+        ++k;
+    return k;
+}
+
 // A waiting coefficient with error e priced in layers 0..lanes-1, each taking symbol 0 of its waiting model: the
 // change sum moves by -e then +e (each step rounded to float), the rate sum by the symbol's cost, and the model is
 // updated. One layer after another, each on its own values only.
@@ -78,6 +89,18 @@ struct WaitingLayers {
 }
 
 #if NUBO_WAITING_AVX2
+// leadingWaitsScalar by comparing with sixteen thresholds at once (ordered compares: false for NaN, as `>`).
+__attribute__((target("avx2"))) inline int leadingWaitsAvx2(const WaitingLayers& w, int lanes, float magnitude)
+{
+    static_assert(WaitingLayers::kLanes == 16, "two compares cover the lanes");
+    const __m256 m = _mm256_set1_ps(magnitude);
+    const auto low = static_cast<unsigned>(
+        _mm256_movemask_ps(_mm256_cmp_ps(m, _mm256_load_ps(w.thresholds), _CMP_GT_OQ)));
+    const auto high = static_cast<unsigned>(
+        _mm256_movemask_ps(_mm256_cmp_ps(m, _mm256_load_ps(w.thresholds + 8), _CMP_GT_OQ)));
+    return __builtin_ctz(low | (high << 8) | (1u << lanes));
+}
+
 // priceWaitingScalar with eight layers to an instruction: every lane does the same IEEE operations in the same
 // order on its own layer's values (double subtract and add each rounded to float, a float add of the cost), and
 // lanes at or beyond `lanes` are left exactly as they were.
