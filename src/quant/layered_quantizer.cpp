@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 namespace nubo {
 
@@ -178,11 +179,11 @@ void LayeredQuantizer::endPricing() { releaseWorkingSet(); }
 void LayeredQuantizer::resetLayers()
 {
     if (encoding_) {
-        residuals_.resize(static_cast<std::size_t>(count_));
         if (highPass_) {
-            for (std::int32_t i = 0; i < count_; ++i)
-                residuals_[static_cast<std::size_t>(i)] = source_[i];
+            // A copy, without first zeroing what it overwrites.
+            residuals_.assign(source_, source_ + std::max(count_, 0));
         } else {
+            residuals_.resize(static_cast<std::size_t>(count_));
             const float mid = midpoint(quantisedMinimum_, quantisedMaximum_);
             for (std::int32_t i = 0; i < count_; ++i)
                 residuals_[static_cast<std::size_t>(i)] = source_[i] - mid;
@@ -248,15 +249,30 @@ void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerSt
         float r = residuals[i];
         std::int32_t state = states[i];
         double e = error(r);
-        for (int k = 0; k < layers; ++k) {
-            float change = deduct(sums[k].change, e);
-            // |r| > t exactly when r > t or r < -t (and neither holds for NaN).
-            if (HighPass && state == 0 && !(std::fabs(r) > steps[k].t)) {
-                sums[k].change = accumulate(change, e);
+        int k = 0;
+        // A waiting high-pass coefficient waits through the layers whose threshold its residual does not pass
+        // (|r| > t exactly when r > t or r < -t, and neither holds for NaN), then turns significant; from then
+        // on, as a low-pass coefficient always, it is refined in every layer (a nonzero state stays nonzero).
+        if (HighPass && state == 0) {
+            const float magnitude = std::fabs(r);
+            for (; k < layers && !(magnitude > steps[k].t); ++k) {
+                sums[k].change = accumulate(deduct(sums[k].change, e), e);
                 sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, *waiting[k], 0);
-                continue;
             }
-            const int symbol = chooseSymbol(!HighPass || state != 0, steps[k], r);
+            if (k < layers) {
+                const float change = deduct(sums[k].change, e);
+                const int symbol = chooseSymbol(false, steps[k], r);
+                e = error(r);
+                sums[k].change = accumulate(change, e);
+                PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, 0);
+                sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, m, symbol);
+                state = symbol;
+                ++k;
+            }
+        }
+        for (; k < layers; ++k) {
+            const float change = deduct(sums[k].change, e);
+            const int symbol = chooseSymbol(true, steps[k], r);
             e = error(r);
             sums[k].change = accumulate(change, e);
             PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
@@ -399,12 +415,43 @@ struct LayerWriter<LayeredSymbolCoder> {
     void finish() { shared.resumeFrom(arith); }
 };
 
+// One layer of a band through the layered coder when no reconstruction is asked: the encoder's hot loop with
+// nothing else live in it, so that the coder's interval and the layer's models stay in registers. Not inlined:
+// as a function of its own it gets its own inlining budget, and every step of the coder is inlined into it.
+template <bool HighPass>
+[[gnu::noinline]] void codeLayer(const LayeredSymbolCoder::LayerModels models, ArithEncoder& shared, const LayerStep step,
+                                 std::int32_t count, float* residuals, std::int32_t* states)
+{
+    ArithEncoder arith = shared;
+    for (std::int32_t i = 0; i < count; ++i) {
+        float r = residuals[i];
+        const std::int32_t state = states[i];
+        const int symbol = chooseSymbol(!HighPass || state != 0, step, r);
+        residuals[i] = r;
+        LayeredSymbolCoder::codeWith(models, arith, symbol, state);
+        states[i] = symbol + 2 * state;
+    }
+    shared.resumeFrom(arith);
+}
+
 } // namespace
 
 template <class Coder>
 void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, float* reconstruction)
 {
     const int layer = ++currentLayer_;
+    if constexpr (std::is_same_v<Coder, LayeredSymbolCoder>) {
+        if (reconstruction == nullptr) {
+            const LayeredSymbolCoder::LayerModels models = coder.layerModels(layer);
+            const LayerStep step(threshold_);
+            if (highPass_)
+                codeLayer<true>(models, stream.arith, step, count_, residuals_.data(), states_.data());
+            else
+                codeLayer<false>(models, stream.arith, step, count_, residuals_.data(), states_.data());
+            threshold_ = halved(step.t);
+            return;
+        }
+    }
     LayerWriter<Coder> write{coder, layer, stream};
     const LayerStep step(threshold_);
     const float t = step.t;
