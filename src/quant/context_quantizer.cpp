@@ -329,6 +329,7 @@ void ContextQuantizer::endPricing()
     giveBuffers();
     // The passes not priced yet cannot be without the working arrays.
     exhausted_ = true;
+    paused_ = false;
 }
 
 float ContextQuantizer::layerThreshold(int layer) const { return std::ldexp(1.0f, exponent_ - layer); }
@@ -399,6 +400,7 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
     }
     findSignificanceLayers();
     exhausted_ = false;
+    paused_ = false;
 }
 
 namespace {
@@ -810,6 +812,9 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 exhausted_ = true;
                 break;
             }
+            paused_ = pricingSlope_ > 0.0f && r - pricingRate_ > pricingMargin_ && coveredBefore(pass, pricingSlope_);
+            if (paused_)
+                break;
             PriceIo io;
             codePass(io, pass);
             passRates_[static_cast<std::size_t>(pass)] = static_cast<float>(io.rate);
@@ -825,6 +830,39 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
     rate = r;
     distortion = d;
 }
+
+bool ContextQuantizer::coveredBefore(int pass, float slope) const
+{
+    if (!(slope > 0.0f) || !(weight_ > 0.0f) || !std::isfinite(weight_))
+        return false;
+    // The precisions 0 ... pass, summed as rateDistortion sums them, and the best cost among them as the
+    // allocator computes it.
+    float r = 0.0f;
+    float d = baseDistortion_;
+    float best = std::numeric_limits<float>::infinity();
+    double sums = std::fabs(static_cast<double>(d));
+    for (int j = 0; j <= pass; ++j) {
+        const float cost = slope * r + d * weight_;
+        if (cost < best)
+            best = cost;
+        if (j == pass)
+            break;
+        r += passRates_[static_cast<std::size_t>(j)];
+        d += passChanges_[static_cast<std::size_t>(j)];
+        sums += std::fabs(static_cast<double>(d)) + std::fabs(static_cast<double>(passChanges_[static_cast<std::size_t>(j)]));
+    }
+    // Every later precision has a rate of at least r. Its distortion, the squared error of residuals that never
+    // again exceed twice this layer's threshold, is a sum that is never negative, computed with at most a
+    // rounding error of 2^-24 of every partial sum and term: the priced ones (at most 2^-20 of `sums`, with
+    // room), the later ones (below 2^-8 of count * threshold^2 for at most 120 more terms, each of at most 12
+    // count * threshold^2). The cost of a later precision is at least slope * r less twice its weighted bound.
+    const double t = static_cast<double>(layerThreshold(pass / kPassesPerLayer));
+    const double bound = 0x1p-20 * sums + 0x1p-8 * static_cast<double>(count_) * t * t;
+    const double floor = static_cast<double>(slope * r) - 2.0 * static_cast<double>(weight_) * bound;
+    return std::isfinite(floor) && floor >= static_cast<double>(best);
+}
+
+bool ContextQuantizer::coversSlope(float slope) const { return !paused_ || coveredBefore(passesCoded_, slope); }
 
 void ContextQuantizer::encode(EncoderStream& stream, int precision)
 {
