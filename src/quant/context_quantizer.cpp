@@ -302,7 +302,6 @@ void ContextQuantizer::takeBuffers()
     orderCells_.swap(buffers.orderCells);
     order_.swap(buffers.order);
     orderResiduals_.swap(buffers.orderResiduals);
-    residuals_.swap(buffers.residuals);
     borrowing_ = true;
 }
 
@@ -317,7 +316,6 @@ void ContextQuantizer::giveBuffers()
     buffers.orderCells.swap(orderCells_);
     buffers.order.swap(order_);
     buffers.orderResiduals.swap(orderResiduals_);
-    buffers.residuals.swap(residuals_);
     pool_->give(std::move(buffers));
     borrowing_ = false;
 }
@@ -355,12 +353,6 @@ void ContextQuantizer::resetState()
     refined_ = 0;
     passesCoded_ = 0;
     models_.reset();
-    if (source_ != nullptr) {
-        const std::size_t n = static_cast<std::size_t>(count_);
-        residuals_.resize(n);
-        for (std::size_t i = 0; i < n; ++i)
-            residuals_[i] = source_[i] - base_;
-    }
 }
 
 void ContextQuantizer::analyze(const float* data, std::int32_t count)
@@ -379,7 +371,8 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
 
     float largest = 0.0f;
     double distortion = 0.0;
-    for (const float r : residuals_) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+        const float r = residualAt(i);
         const float a = std::fabs(r);
         if (a > largest)
             largest = a;
@@ -438,13 +431,13 @@ std::uint8_t significanceLayer(float r, int exponent)
 void ContextQuantizer::findSignificanceLayers()
 {
     significanceLayers_.assign(cellCount(), kNeverSignificant);
-    if (empty() || residuals_.size() != static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_))
+    if (empty() || source_ == nullptr || count_ != width_ * height_)
         return;
     for (int y = 0; y < height_; ++y) {
-        const float* row = residuals_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
         std::uint8_t* layers = significanceLayers_.data() + cellOf(0, y);
         for (int x = 0; x < width_; ++x)
-            layers[x] = significanceLayer(row[x], exponent_);
+            layers[x] = significanceLayer(residualAt(row + static_cast<std::size_t>(x)), exponent_);
     }
 }
 
@@ -487,14 +480,14 @@ template <class Io>
     const SignContext sc = kSignContexts[(hc + 1) * 3 + (vc + 1)];
     int negative = 0;
     if constexpr (!Io::kDecoding)
-        negative = residuals_[index] < 0.0f ? 1 : 0;
+        negative = residualAt(index) < 0.0f ? 1 : 0;
     negative = io.bit(models_.sign(sc.context), negative ^ sc.flip) ^ sc.flip;
     const double placed = kPlacedBySign[negative] * static_cast<double>(t);
     if constexpr (Io::kDecoding) {
         target_[index] = static_cast<float>(static_cast<double>(target_[index]) + placed);
     } else {
         // From here on the residual lives in the order of significance, where the refinement passes walk it.
-        const float before = residuals_[index];
+        const float before = residualAt(index);
         const float r = static_cast<float>(static_cast<double>(before) - placed);
         if constexpr (Io::kPricing)
             io.change += squared(r) - squared(before);
@@ -944,7 +937,6 @@ void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, s
 {
     target_ = origin;
     source_ = nullptr;
-    residuals_.clear();
     const bool fits = width == width_ && height == height_ && rowLength >= width_ && origin != nullptr;
     count_ = fits ? width_ * height_ : 0;
     rowLength_ = fits ? static_cast<std::size_t>(rowLength) : static_cast<std::size_t>(width_);

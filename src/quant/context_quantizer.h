@@ -131,6 +131,8 @@ private:
     void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
 
     void resetState();
+    // Encoding side: what is left to code of coefficient `index` while it is not significant.
+    float residualAt(std::size_t index) const { return source_[index] - base_; }
     // coversSlope for the precisions 0 ... pass priced.
     bool coveredBefore(int pass, float slope) const;
     void takeBuffers();
@@ -186,9 +188,8 @@ private:
     std::vector<float> passChanges_;
 
     const float* source_ = nullptr;
-    std::vector<float> residuals_; // encoding side
     float* target_ = nullptr;      // decoding side
-    std::size_t rowLength_ = 0;    // samples from one row of the band to the next in residuals_ or target_
+    std::size_t rowLength_ = 0;    // samples from one row of the band to the next in source_ or target_
     bool exhausted_ = false;       // a pass was priced +infinity: every later one is too
     bool paused_ = false;          // pricing stopped before pass passesCoded_ by the pricing slope
     float pricingSlope_ = 0.0f;
