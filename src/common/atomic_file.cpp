@@ -27,30 +27,45 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-} // namespace
-
-Status writeFileAtomically(const std::string& path, std::string_view bytes)
+// Writes all of bytes to fd, or returns false with errno saying why.
+bool writeAll(int fd, std::string_view bytes)
 {
-    std::string temporary = folderOf(path) + "/.nubo-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return systemFailure("cannot create a temporary file beside " + path);
-
     const char* cursor = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
         const ssize_t written = ::write(fd, cursor, left);
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0) {
+        if (written <= 0)
+            return false;
+        cursor += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes)
+{
+    return writeFileAtomically(path, std::span<const std::string_view>(&bytes, 1));
+}
+
+Status writeFileAtomically(const std::string& path, std::span<const std::string_view> pieces)
+{
+    std::string temporary = folderOf(path) + "/.nubo-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return systemFailure("cannot create a temporary file beside " + path);
+
+    for (const std::string_view piece : pieces) {
+        if (!writeAll(fd, piece)) {
             const int saved = errno;
             ::close(fd);
             ::unlink(temporary.c_str());
             errno = saved;
             return systemFailure("cannot write " + path);
         }
-        cursor += written;
-        left -= static_cast<std::size_t>(written);
     }
     // mkstemp makes the file private: keep the mode of the file being replaced, or give a new one rw-r--r--.
     struct stat existing {};

@@ -190,4 +190,10 @@ unsigned defaultWorkerCount()
 #endif
 }
 
+unsigned serialTaskWorkers(std::size_t tasks)
+{
+    const unsigned cores = defaultWorkerCount();
+    return cores > 1 && tasks > cores ? cores + 1 : cores;
+}
+
 } // namespace nubo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -23,8 +24,14 @@ void runTeamTasks(const std::vector<std::function<void()>>& tasks);
 // runTeamTasks can usefully be cut.
 unsigned teamSize();
 
-// One worker per core (the hardware's count, at least 1). No more: every plane being coded holds its working set,
-// so more workers than cores would add memory without adding speed.
+// One worker per core (the hardware's count, at least 1). No more for tasks that can be cut into pieces: every
+// plane being coded holds its working set, so more workers than cores would add memory without adding speed.
 unsigned defaultWorkerCount();
+
+// Workers for `tasks` tasks that are mostly one serial pass each (a plane's arithmetic code cannot be cut): one per
+// core, and one more when the tasks outnumber the cores, so that the task left over (three colour planes on two
+// cores) shares the cores with the others from the start instead of running alone at the end with a core idle.
+// On one core, one worker: never slower than the single-threaded program.
+unsigned serialTaskWorkers(std::size_t tasks);
 
 } // namespace nubo

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -61,7 +63,8 @@ protected:
     fs::path folder_;
 };
 
-// Saved and read back, every width from 1 to 9 (all four row paddings) keeps its size and bytes.
+// Saved and read back, every width from 1 to 9 (all four row paddings) keeps its size and bytes; the file holds
+// exactly the in-memory form, whether its rows needed padding or were written straight from the picture.
 TEST_F(BitmapFiles, RoundTripKeepsEveryWidth)
 {
     for (int width = 1; width <= 9; ++width)
@@ -72,6 +75,10 @@ TEST_F(BitmapFiles, RoundTripKeepsEveryWidth)
             ASSERT_TRUE((status = image.writeBitmapFile(file)).ok()) << status.reason();
             const std::size_t paddedRow = static_cast<std::size_t>((width * 3 + 3) / 4 * 4);
             EXPECT_EQ(fs::file_size(file), 54 + paddedRow * static_cast<std::size_t>(height));
+            std::ifstream written(file, std::ios::binary);
+            const std::vector<std::uint8_t> fileBytes((std::istreambuf_iterator<char>(written)),
+                                                      std::istreambuf_iterator<char>());
+            EXPECT_EQ(fileBytes, image.bitmapBytes()) << width << " x " << height;
 
             RasterImage loaded;
             ASSERT_TRUE((status = loaded.readBitmapFile(file)).ok()) << status.reason();

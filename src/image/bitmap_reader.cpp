@@ -144,6 +144,12 @@ Status readBitmapFrom(ByteSource& source, RasterImage& image)
         return failure("cannot reach the pixel rows");
     const std::size_t rowBytes = static_cast<std::size_t>(layout.width) * 3;
     const std::size_t padding = static_cast<std::size_t>(layout.paddedRow) - rowBytes;
+    if (padding == 0 && !layout.topDown) {
+        // Unpadded rows bottom-up lie in the file as in the buffer: one read fills the picture.
+        if (!source.read(image.data(), rowBytes * static_cast<std::size_t>(layout.height)))
+            return failure("cannot read the " + std::to_string(layout.height) + " pixel rows");
+        return {};
+    }
     std::uint8_t paddingBytes[3];
     // The buffer is bottom-up: a top-down file fills it from its last row.
     for (int row = 0; row < layout.height; ++row) {

@@ -77,6 +77,18 @@ Status decodePicture(const std::uint8_t* bytes, std::size_t length, RasterImage&
     return failure("not a picture nubo reads (BMP, PNG, JPEG, binary PPM or PGM)");
 }
 
+// Whether the file opens and starts with a bitmap's signature, as sniffPictureFormat reads it.
+bool startsAsBitmap(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    std::uint8_t start[2] = {};
+    const std::size_t got = std::fread(start, 1, sizeof start, file);
+    std::fclose(file);
+    return sniffPictureFormat(start, got) == PictureFormat::Bmp;
+}
+
 } // namespace
 
 StatusOr<PictureRead> readPictureBytes(const std::uint8_t* bytes, std::size_t length, RasterImage& image)
@@ -100,6 +112,13 @@ StatusOr<PictureRead> readPictureFile(const std::string& path, RasterImage& imag
     if (S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) > kMaxPictureFileBytes)
         return failure("the file holds " + std::to_string(status.st_size)
                        + " bytes, more than any picture within the limits needs");
+    if (S_ISREG(status.st_mode) && startsAsBitmap(path)) {
+        // A bitmap is read from the file straight into the picture: no copy of the whole file beside it.
+        PictureRead read;
+        read.format = PictureFormat::Bmp;
+        NUBO_RETURN_IF_ERROR(image.readBitmapFile(path));
+        return read;
+    }
     const StatusOr<std::string> bytes = readWholeFile(path);
     if (!bytes.ok())
         return bytes.status();

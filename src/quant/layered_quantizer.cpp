@@ -235,21 +235,32 @@ template <bool HighPass, bool TotalsInTable, class Error>
 void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
                    std::int32_t count, float* residuals, std::int32_t* states, LayerSums* sums)
 {
+    // Every layer of one coder shares the cost table and the limit; a waiting coefficient's model (context 0)
+    // is looked up and checked once per layer.
+    const float* const costs = pricing[0].costTable();
+    const std::int32_t maxTotal = pricing[0].maxTotal();
+    PricingModel* waiting[LayeredSymbolCoder::kMaxLayers] = {};
+    if constexpr (HighPass) {
+        for (int k = 0; k < layers; ++k)
+            waiting[k] = &LayeredSymbolCoder::pricingCopy(pricing[k], 0, 0);
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         float r = residuals[i];
         std::int32_t state = states[i];
         double e = error(r);
         for (int k = 0; k < layers; ++k) {
             float change = deduct(sums[k].change, e);
-            if (HighPass && state == 0 && !(r > steps[k].t) && !(r < -steps[k].t)) {
+            // |r| > t exactly when r > t or r < -t (and neither holds for NaN).
+            if (HighPass && state == 0 && !(std::fabs(r) > steps[k].t)) {
                 sums[k].change = accumulate(change, e);
-                sums[k].rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing[k], 0, 0);
+                sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, *waiting[k], 0);
                 continue;
             }
             const int symbol = chooseSymbol(!HighPass || state != 0, steps[k], r);
             e = error(r);
             sums[k].change = accumulate(change, e);
-            sums[k].rate += LayeredSymbolCoder::priceAndUpdateKnowing<TotalsInTable>(pricing[k], symbol, state);
+            PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
+            sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, m, symbol);
             state = symbol + 2 * state;
         }
         residuals[i] = r;
@@ -364,23 +375,28 @@ void LayeredQuantizer::rateDistortion(int precision, float minimumStep, float& r
 
 namespace {
 
-// The symbol coder's write for any coder; the layered coder's models of the layer looked up once.
+// The symbol coder's write for any coder; the layered coder's models of the layer looked up once, and coded
+// through a local copy of the stream's encoder, which finish() hands back.
 template <class Coder>
 struct LayerWriter {
     Coder& coder;
     int layer;
-    void operator()(EncoderStream& stream, int v, int context) const { coder.write(&stream, v, 1, layer, context); }
+    EncoderStream& stream;
+    void operator()(int v, int context) { coder.write(&stream, v, 1, layer, context); }
+    void finish() {}
 };
 
 template <>
 struct LayerWriter<LayeredSymbolCoder> {
-    LayeredSymbolCoder& coder;
     LayeredSymbolCoder::LayerModels models;
-    LayerWriter(LayeredSymbolCoder& c, int layer) : coder(c), models(c.layerModels(layer)) {}
-    void operator()(EncoderStream& stream, int v, int context) const
+    ArithEncoder& shared;
+    ArithEncoder arith;
+    LayerWriter(LayeredSymbolCoder& c, int layer, EncoderStream& stream)
+        : models(c.layerModels(layer)), shared(stream.arith), arith(stream.arith)
     {
-        coder.codeAndUpdate(models, stream, v, context);
     }
+    void operator()(int v, int context) { LayeredSymbolCoder::codeWith(models, arith, v, context); }
+    void finish() { shared.resumeFrom(arith); }
 };
 
 } // namespace
@@ -389,7 +405,7 @@ template <class Coder>
 void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, float* reconstruction)
 {
     const int layer = ++currentLayer_;
-    const LayerWriter<Coder> write{coder, layer};
+    LayerWriter<Coder> write{coder, layer, stream};
     const LayerStep step(threshold_);
     const float t = step.t;
     const bool highPass = highPass_;
@@ -402,7 +418,7 @@ void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, floa
         const bool refining = !highPass || state != 0;
         const int symbol = chooseSymbol(refining, step, r);
         residuals[i] = r;
-        write(stream, symbol, state);
+        write(symbol, state);
         states[i] = symbol + 2 * state;
         if (reconstruction != nullptr) {
             // The decoder's update, exactly as it is written there.
@@ -411,6 +427,7 @@ void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, floa
                                          : static_cast<float>(x + 1.5 * t * symbol);
         }
     }
+    write.finish();
     threshold_ = halved(t);
 }
 
@@ -527,6 +544,24 @@ inline float refined(float value, bool refining, int symbol, float t)
     return refining ? static_cast<float>(x + (symbol - 0.5) * t) : static_cast<float>(x + 1.5 * t * symbol);
 }
 
+// What refined adds for each symbol of a layer, computed once per layer by the same expressions: entry
+// 1 + symbol for a refined coefficient, 4 + symbol for a waiting one.
+struct LayerSteps {
+    double added[6];
+
+    explicit LayerSteps(float t)
+    {
+        for (int symbol = -1; symbol <= 1; ++symbol) {
+            added[1 + symbol] = (symbol - 0.5) * t;
+            added[4 + symbol] = 1.5 * t * symbol;
+        }
+    }
+    float refined(float value, bool refining, int symbol) const
+    {
+        return static_cast<float>(static_cast<double>(value) + added[(refining ? 1 : 4) + symbol]);
+    }
+};
+
 } // namespace
 
 template <class Coder>
@@ -569,16 +604,31 @@ void LayeredQuantizer::decodeLayerFrom(LayeredSymbolCoder& coder, DecoderStream&
     const std::int32_t width = targetWidth_;
     const std::int32_t height = width > 0 ? count_ / width : 0;
     std::int32_t* states = states_.data();
+    // A damaged stream is found out at its first bad symbol, where the layer stops (decode then reports it).
+    if (stream.bits.failed()) {
+        threshold_ = halved(t);
+        return;
+    }
+    const LayerSteps step(t);
+    BitInput& bits = stream.bits;
+    ArithDecoder& shared = stream.arithDecoder();
+    ArithDecoder arith = shared;
+    bool whole = true;
     // Row by row: a cut-off or forged stream announcing a huge band stops within a row of running out.
-    for (std::int32_t y = 0; y < height && !stream.bits.pastEnd(); ++y, states += width) {
+    for (std::int32_t y = 0; whole && y < height && !bits.pastEnd(); ++y, states += width) {
         float* data = target_ + y * targetStride_;
         for (std::int32_t x = 0; x < width; ++x) {
             const std::int32_t state = states[x];
-            const int symbol = coder.readFrom(models, stream, state);
-            data[x] = refined(data[x], !highPass || state != 0, symbol, t);
+            int symbol = 0;
+            if (!LayeredSymbolCoder::readWith(models, arith, bits, state, symbol)) {
+                whole = false;
+                break;
+            }
+            data[x] = step.refined(data[x], !highPass || state != 0, symbol);
             states[x] = symbol + 2 * state;
         }
     }
+    shared.resumeFrom(arith);
     threshold_ = halved(t);
 }
 

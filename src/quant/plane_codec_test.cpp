@@ -155,6 +155,41 @@ TEST(PlaneCodec, FullParameterFormsMatchTheFixedOnes)
     EXPECT_EQ(decoded.height, 36);
 }
 
+// Prepared and then coded, with other planes prepared in between, a plane gives what encodePlaneForRatio gives:
+// the stream, the fields and the report, masked or not, and a refusal with its message.
+TEST(PlaneCodec, PreparedPlanesCodeAsTheOneStepForm)
+{
+    RegionSet mask;
+    mask.add(Region(4, 4, 20, 18));
+    struct Case {
+        FloatImage plane;
+        int ratio;
+        int stages;
+        const RegionSet* mask;
+    };
+    const Case cases[] = {{testPlane(40, 36, 5), 8, 3, nullptr}, {testPlane(40, 36, 7), 30, 3, &mask},
+                          {testPlane(64, 64, 2), 400, 5, nullptr}, {testPlane(8, 8), 10, 0, nullptr}};
+    std::vector<PreparedPlane> prepared;
+    for (const Case& c : cases)
+        prepared.push_back(preparePlaneForRatio(FloatImage(c.plane), c.ratio, c.stages, c.mask));
+    for (std::size_t i = 0; i < prepared.size(); ++i) {
+        const Case& c = cases[i];
+        StringSink oneStepReport;
+        StringSink twoStepReport;
+        const EncodedPlane oneStep = encodePlaneForRatio(c.plane, c.ratio, c.stages, c.mask, oneStepReport);
+        const EncodedPlane twoStep = codePreparedPlane(std::move(prepared[i]), twoStepReport);
+        EXPECT_EQ(twoStep.stream, oneStep.stream) << i;
+        EXPECT_EQ(twoStep.status.ok(), oneStep.status.ok()) << i;
+        EXPECT_EQ(twoStep.status.reason(), oneStep.status.reason()) << i;
+        EXPECT_EQ(twoStep.precisions, oneStep.precisions) << i;
+        EXPECT_EQ(twoStep.targetBytes, oneStep.targetBytes) << i;
+        EXPECT_EQ(twoStep.starved, oneStep.starved) << i;
+        EXPECT_EQ(twoStep.workableBudgetBytes, oneStep.workableBudgetBytes) << i;
+        EXPECT_EQ(twoStepReport.text(), oneStepReport.text()) << i;
+    }
+    EXPECT_FALSE(codePreparedPlane(std::move(prepared[0]), discardSink()).status.ok());
+}
+
 // A region takes the coefficients under it out of the background: the stream changes, and the decoded
 // background inside the region loses its detail while far outside it keeps close to the unmasked coding.
 TEST(PlaneCodec, MaskedCodingZeroesTheRegion)

@@ -21,6 +21,8 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -97,37 +99,68 @@ void priceSubbands(std::vector<CoefficientSet>& sets, const PlaneCodingParameter
 
 } // namespace
 
-namespace {
-
-// The encoder of both encodePlaneInDetail forms: `owned`, when given, is `plane` itself, which the transform may
-// then take over.
-EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wavelet& wavelet,
-                            const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
-                            bool reconstruct, DiagnosticSink& diagnostics)
-{
+// One plane's encoding from its transform to the allocation, held for the coding pass. Heap-held and never moved:
+// the transform points at the wavelet, the coefficient sets at the quantisers and the transform's bands.
+struct PreparedPlane::Encoding {
     EncodedPlane result;
     // One plane's text stays together even when planes are coded concurrently.
     StringSink report;
+    std::optional<Wavelet> ownWavelet; // the wavelet of the fixed-parameter entry points
+    std::optional<WaveletTransform> transform;
+    std::vector<SubbandEncoder> subbands;
+    std::vector<CoefficientSet> sets;
+    BitAllocator allocator;
+    int width = 0;
+    int height = 0;
+    int n = 0;
+    int budgetBytes = 0;
+    int target = 0;
+    const Wavelet* wavelet = nullptr;
+    bool reconstruct = false;
+    bool refused = false; // result.status says why; nothing is left to code
+};
 
+PreparedPlane::PreparedPlane() = default;
+PreparedPlane::PreparedPlane(PreparedPlane&&) noexcept = default;
+PreparedPlane& PreparedPlane::operator=(PreparedPlane&&) noexcept = default;
+PreparedPlane::~PreparedPlane() = default;
+
+namespace {
+
+// Transforms, prices and allocates `plane` into `e`: `owned`, when given, is `plane` itself, which the transform may
+// then take over. A refusal's message goes to `refusals`, the transform's text and the allocation to e.report.
+void prepareEncoding(PreparedPlane::Encoding& e, const FloatImage& plane, FloatImage* owned, const Wavelet& wavelet,
+                     const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
+                     bool reconstruct, DiagnosticSink& refusals)
+{
     const std::size_t expectedSubbands = static_cast<std::size_t>(3 * std::max(parameters.stages, 0) + 1);
     if (const std::string reason = refusal(plane, parameters, expectedSubbands); !reason.empty()) {
-        printError(diagnostics, "%s", reason.c_str());
-        result.status = failure(reason);
-        return result;
+        printError(refusals, "%s", reason.c_str());
+        e.result.status = failure(reason);
+        e.refused = true;
+        return;
     }
 
     const int width = plane.width;
     const int height = plane.height;
-    WaveletTransform transform = owned != nullptr
-        ? WaveletTransform(wavelet, std::move(*owned), parameters.stages, -1, report)
-        : WaveletTransform(wavelet, plane, parameters.stages, -1, report);
+    e.width = width;
+    e.height = height;
+    e.wavelet = &wavelet;
+    e.reconstruct = reconstruct;
+    e.budgetBytes = budgetBytes;
+    if (owned != nullptr)
+        e.transform.emplace(wavelet, std::move(*owned), parameters.stages, -1, e.report);
+    else
+        e.transform.emplace(wavelet, plane, parameters.stages, -1, e.report);
+    WaveletTransform& transform = *e.transform;
     if (!transform.valid()) {
-        printError(report, "Cannot transform a plane of size %d by %d", width, height);
-        diagnostics.write(report.text());
-        result.status = failure(formatText("Cannot transform a plane of size %d by %d", plane.width, plane.height));
-        return result;
+        printError(e.report, "Cannot transform a plane of size %d by %d", width, height);
+        e.result.status = failure(formatText("Cannot transform a plane of size %d by %d", plane.width, plane.height));
+        e.refused = true;
+        return;
     }
     const int n = transform.subbandCount();
+    e.n = n;
 
     if (mask != nullptr) {
         for (int b = 0; b < n; ++b)
@@ -135,11 +168,10 @@ EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wa
                                   width, height, *mask);
     }
 
-    std::vector<SubbandEncoder> subbands(static_cast<std::size_t>(n));
-    std::vector<CoefficientSet> sets;
-    sets.reserve(static_cast<std::size_t>(n));
+    e.subbands.resize(static_cast<std::size_t>(n));
+    e.sets.reserve(static_cast<std::size_t>(n));
     for (int b = 0; b < n; ++b) {
-        SubbandEncoder& s = subbands[static_cast<std::size_t>(b)];
+        SubbandEncoder& s = e.subbands[static_cast<std::size_t>(b)];
         const bool highPass = b != 0;
         s.metric = std::make_unique<PowerErrorMetric>(parameters.errorExponent);
         // Precisions 0 ... n - 1 code layers 0 ... n - 2 at most, so the coder leaves out the last layer, whose
@@ -148,29 +180,42 @@ EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wa
                                                              parameters.modelTotalLimit);
         s.quantizer = std::make_unique<LayeredQuantizer>(*s.symbolCoder, parameters.fractionBits, highPass,
                                                          parameters.precisionCount, s.metric.get());
-        sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), *s.quantizer);
+        e.sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), *s.quantizer);
     }
-    priceSubbands(sets, parameters);
+    priceSubbands(e.sets, parameters);
 
-    const int target = budgetBytes - kHeaderReserveBytes * n;
-    BitAllocator allocator;
-    allocator.allocateToBudget(sets, target, true, parameters.weights.first(static_cast<std::size_t>(n)), report);
-    report.write(formatText("Target rate = %d bytes\n", target));
-    allocator.printAllocation(sets, report);
+    e.target = budgetBytes - kHeaderReserveBytes * n;
+    e.allocator.allocateToBudget(e.sets, e.target, true, parameters.weights.first(static_cast<std::size_t>(n)),
+                                 e.report);
+    e.report.write(formatText("Target rate = %d bytes\n", e.target));
+    e.allocator.printAllocation(e.sets, e.report);
+}
 
+// The coding pass of a prepared plane: the one serial part, every subband into one arithmetic-coded stream.
+EncodedPlane codeEncoding(PreparedPlane::Encoding& e, DiagnosticSink& diagnostics)
+{
+    EncodedPlane& result = e.result;
+    if (e.refused) {
+        const std::string text = e.report.text();
+        if (!text.empty())
+            diagnostics.write(text);
+        return std::move(result);
+    }
+    const int n = e.n;
+    const BitAllocator& allocator = e.allocator;
     std::unique_ptr<WaveletTransform> rebuilt;
-    if (reconstruct)
-        rebuilt = std::make_unique<WaveletTransform>(wavelet, width, height, parameters.stages, -1);
+    if (e.reconstruct)
+        rebuilt = std::make_unique<WaveletTransform>(*e.wavelet, e.width, e.height, e.transform->steps(), -1);
 
     {
         EncoderStream stream(result.stream);
-        writeGamma(stream.bits, static_cast<std::uint32_t>(width));
-        writeGamma(stream.bits, static_cast<std::uint32_t>(height));
+        writeGamma(stream.bits, static_cast<std::uint32_t>(e.width));
+        writeGamma(stream.bits, static_cast<std::uint32_t>(e.height));
         // Every header comes before the first arithmetic-coded bit.
         for (int b = 0; b < n; ++b)
-            subbands[static_cast<std::size_t>(b)].quantizer->writeHeader(stream, allocator.precision(b));
+            e.subbands[static_cast<std::size_t>(b)].quantizer->writeHeader(stream, allocator.precision(b));
         for (int b = 0; b < n; ++b) {
-            LayeredQuantizer& quantizer = *subbands[static_cast<std::size_t>(b)].quantizer;
+            LayeredQuantizer& quantizer = *e.subbands[static_cast<std::size_t>(b)].quantizer;
             if (rebuilt)
                 quantizer.encodeWithReconstruction(stream, allocator.precision(b), rebuilt->subbandData(b));
             else
@@ -181,30 +226,53 @@ EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wa
 
     if (rebuilt)
         rebuilt->invert(result.reconstruction);
-    result.budgetBytes = budgetBytes;
-    result.targetBytes = target;
+    result.budgetBytes = e.budgetBytes;
+    result.targetBytes = e.target;
     result.precisions = allocator.precisions();
     if (std::all_of(result.precisions.begin(), result.precisions.end(), [](int p) { return p == 0; })) {
-        const std::int64_t useful = cheapestUsefulTarget(sets);
+        const std::int64_t useful = cheapestUsefulTarget(e.sets);
         if (useful > 0) {
             result.starved = true;
             result.workableBudgetBytes = static_cast<int>(
                 std::min<std::int64_t>(useful + std::int64_t{kHeaderReserveBytes} * n, std::numeric_limits<int>::max()));
         }
     }
-    diagnostics.write(report.text());
-    return result;
+    diagnostics.write(e.report.text());
+    return std::move(result);
+}
+
+// The encoder of both encodePlaneInDetail forms: `owned`, when given, is `plane` itself, which the transform may
+// then take over.
+EncodedPlane encodeInDetail(const FloatImage& plane, FloatImage* owned, const Wavelet& wavelet,
+                            const PlaneCodingParameters& parameters, int budgetBytes, const RegionSet* mask,
+                            bool reconstruct, DiagnosticSink& diagnostics)
+{
+    PreparedPlane::Encoding e;
+    prepareEncoding(e, plane, owned, wavelet, parameters, budgetBytes, mask, reconstruct, diagnostics);
+    return codeEncoding(e, diagnostics);
+}
+
+// The weights of the fixed-parameter entry points: every subband alike.
+std::vector<float> ratioWeights(int stages)
+{
+    return std::vector<float>(static_cast<std::size_t>(std::max(3 * stages + 1, 0)), 1.0f);
+}
+
+PlaneCodingParameters ratioParameters(int stages, std::span<const float> weights)
+{
+    PlaneCodingParameters parameters;
+    parameters.stages = stages;
+    parameters.weights = weights;
+    return parameters;
 }
 
 EncodedPlane encodeForRatio(const FloatImage& plane, FloatImage* owned, int ratio, int stages, const RegionSet* mask,
                             DiagnosticSink& diagnostics)
 {
     const Wavelet wavelet(cdf97());
-    const std::vector<float> weights(static_cast<std::size_t>(std::max(3 * stages + 1, 0)), 1.0f);
-    PlaneCodingParameters parameters;
-    parameters.stages = stages;
-    parameters.weights = weights;
-    return encodeInDetail(plane, owned, wavelet, parameters, budgetForRatio(plane, ratio), mask, false, diagnostics);
+    const std::vector<float> weights = ratioWeights(stages);
+    return encodeInDetail(plane, owned, wavelet, ratioParameters(stages, weights), budgetForRatio(plane, ratio), mask,
+                          false, diagnostics);
 }
 
 } // namespace
@@ -232,6 +300,29 @@ EncodedPlane encodePlaneForRatio(FloatImage&& plane, int ratio, int stages, cons
                                  DiagnosticSink& diagnostics)
 {
     return encodeForRatio(plane, &plane, ratio, stages, mask, diagnostics);
+}
+
+PreparedPlane preparePlaneForRatio(FloatImage&& plane, int ratio, int stages, const RegionSet* mask)
+{
+    PreparedPlane prepared;
+    prepared.encoding_ = std::make_unique<PreparedPlane::Encoding>();
+    PreparedPlane::Encoding& e = *prepared.encoding_;
+    const Wavelet& wavelet = e.ownWavelet.emplace(cdf97());
+    const std::vector<float> weights = ratioWeights(stages);
+    const int budget = budgetForRatio(plane, ratio);
+    prepareEncoding(e, plane, &plane, wavelet, ratioParameters(stages, weights), budget, mask, false, e.report);
+    return prepared;
+}
+
+EncodedPlane codePreparedPlane(PreparedPlane&& prepared, DiagnosticSink& diagnostics)
+{
+    const std::unique_ptr<PreparedPlane::Encoding> e = std::move(prepared.encoding_);
+    if (!e) {
+        EncodedPlane missing;
+        missing.status = failure("the plane was not prepared");
+        return missing;
+    }
+    return codeEncoding(*e, diagnostics);
 }
 
 std::string encodePlaneToBudget(const FloatImage& plane, const Wavelet& wavelet, int stages, int modelTotalLimit,

@@ -5,6 +5,7 @@
 #include "quant/plane_parameters.h"
 #include "wavelet/float_image.h"
 
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,5 +51,27 @@ EncodedPlane encodePlaneForRatio(const FloatImage& plane, int ratio, int stages,
                                  DiagnosticSink& diagnostics);
 EncodedPlane encodePlaneForRatio(FloatImage&& plane, int ratio, int stages, const RegionSet* mask,
                                  DiagnosticSink& diagnostics);
+
+// encodePlaneForRatio in two steps, for a caller that codes several planes: preparePlaneForRatio transforms the
+// plane (taking its memory over), prices it and allocates the budget, work that the team's idle threads share;
+// codePreparedPlane then runs the one serial part, the coding pass, and reports to `diagnostics` exactly what
+// encodePlaneForRatio would have (the same stream and fields). A caller can so prepare every plane before coding
+// any and run the coding passes side by side.
+class PreparedPlane {
+public:
+    PreparedPlane();
+    PreparedPlane(PreparedPlane&&) noexcept;
+    PreparedPlane& operator=(PreparedPlane&&) noexcept;
+    ~PreparedPlane();
+
+    struct Encoding;
+
+private:
+    friend PreparedPlane preparePlaneForRatio(FloatImage&&, int, int, const RegionSet*);
+    friend EncodedPlane codePreparedPlane(PreparedPlane&&, DiagnosticSink&);
+    std::unique_ptr<Encoding> encoding_;
+};
+PreparedPlane preparePlaneForRatio(FloatImage&& plane, int ratio, int stages, const RegionSet* mask);
+EncodedPlane codePreparedPlane(PreparedPlane&& prepared, DiagnosticSink& diagnostics);
 
 } // namespace nubo

@@ -119,14 +119,9 @@ Status buildPayloadPicture(const RegionPayload& payload, const FloatImage (&plan
 
 bool buildsPictureByPlane(std::int64_t kind) { return kind == static_cast<std::int64_t>(CoderKind::Wavelet); }
 
-Status startPayloadPicture(const RegionPayload& payload, RasterImage& picture)
+Status decodePayloadPlaneInto(const RegionPayload& payload, int index, int stages, PlaneByPlanePicture& target)
 {
-    return startWaveletPicture(payload.wavelet, picture);
-}
-
-Status decodePayloadPlaneInto(const RegionPayload& payload, int index, int stages, RasterImage& picture)
-{
-    return decodeWaveletPlaneInto(payload.wavelet, index, stages, picture);
+    return decodeWaveletPlaneInto(payload.wavelet, index, stages, target);
 }
 
 Status skipRegion(std::istream& in, std::int64_t kind)

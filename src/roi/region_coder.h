@@ -53,11 +53,10 @@ Status decodePayloadPlane(const RegionPayload& payload, int index, int stages, F
 Status buildPayloadPicture(const RegionPayload& payload, const FloatImage (&planes)[3], RasterImage& image);
 
 // True for the plane kind whose planes each go straight into their channel of the picture (1); kind 3's colour
-// transform needs all three planes at once. For such a payload startPayloadPicture allocates the picture and
-// decodePayloadPlaneInto decodes plane `index` into it (concurrently for different planes).
+// transform needs all three planes at once. For such a payload decodePayloadPlaneInto decodes plane `index` into
+// the picture (concurrently for different planes), as decodeWaveletPlaneInto does.
 bool buildsPictureByPlane(std::int64_t kind);
-Status startPayloadPicture(const RegionPayload& payload, RasterImage& picture);
-Status decodePayloadPlaneInto(const RegionPayload& payload, int index, int stages, RasterImage& picture);
+Status decodePayloadPlaneInto(const RegionPayload& payload, int index, int stages, PlaneByPlanePicture& target);
 
 // Moves the read position over a payload of `kind` without decoding it. Fails, without promising where the read
 // position stands, on a malformed payload header or a payload that runs past the end of the stream.

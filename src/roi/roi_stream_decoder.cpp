@@ -83,11 +83,12 @@ struct RecordJob {
     Status planeStatus[3];
     RasterImage lossless;
     Status losslessStatus;
-    // The wavelet picture: kind 1 writes each plane into it as the plane is decoded; kind 3's is built by
-    // whichever plane task finishes last, so that turning the planes into pixels overlaps with the other
-    // records' decoding rather than following it.
+    // The wavelet picture: kind 1 writes each plane into byPlane as the plane is decoded, and the last plane
+    // task moves it here; kind 3's is built by whichever plane task finishes last, so that turning the planes
+    // into pixels overlaps with the other records' decoding rather than following it.
     std::atomic<int> planesLeft{3};
     bool pictureBuilt = false;
+    PlaneByPlanePicture byPlane;
     RasterImage picture;
     Status pictureStatus;
 
@@ -162,17 +163,14 @@ void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first
         if (buildsPictureByPlane(job->payload.kind)) {
             // Each plane goes into the picture as soon as it is decoded, so only the planes being decoded are
             // held as floats.
-            if (Status started = startPayloadPicture(job->payload, job->picture); !started) {
-                for (Status& plane : job->planeStatus)
-                    plane = started;
-                continue;
-            }
             for (int i = 0; i < 3; ++i) {
                 tasks.push_back({job->pixels(), [job, i, stages] {
-                                     job->planeStatus[i] = decodePayloadPlaneInto(job->payload, i, stages, job->picture);
+                                     job->planeStatus[i] = decodePayloadPlaneInto(job->payload, i, stages, job->byPlane);
                                      // The last plane sees the others' results (acquire-release on the count).
-                                     if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                                     if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+                                         job->picture = std::move(job->byPlane.picture);
                                          job->pictureBuilt = true;
+                                     }
                                  }});
             }
         } else if (isPlaneKind(job->payload.kind)) {

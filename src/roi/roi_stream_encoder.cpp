@@ -88,7 +88,8 @@ struct RecordJob {
     std::string label;
     int record = 0; // 1-based
 
-    // Wavelet: the plane codings and diagnostics in coding order blue, red, green.
+    // Wavelet: the planes prepared, then their codings, and the diagnostics, in coding order blue, red, green.
+    PreparedPlane prepared[3];
     EncodedPlane planes[3];
     StringSink sinks[3];
     // Lossless kinds and colour wavelet: the whole payload (the colour coder's diagnostics in sinks[0]).
@@ -99,19 +100,36 @@ struct RecordJob {
 
 constexpr ColourPlane kCodingOrder[3] = {ColourPlane::Blue, ColourPlane::Red, ColourPlane::Green};
 
-// Every plane of every wavelet record and every lossless record is one task; the largest go first, so the cores
-// stay busy to the end. Tasks write only their own job's fields, so the bytes never depend on the schedule.
+// Every wavelet plane is prepared first (transform, pricing, allocation: work the team shares in pieces), then its
+// coding pass, the one serial part, is a task beside every other record's; in each step the largest go first. The
+// passes thus start together and share the cores to the end, where a plane coded whole whose preparation fell
+// behind would be left to code alone with a core idle. Tasks write only their own job's fields, so the bytes never
+// depend on the schedule.
 void codeAllRecords(std::vector<std::unique_ptr<RecordJob>>& jobs, int stages)
 {
+    std::vector<SizedTask> preparations;
+    for (const std::unique_ptr<RecordJob>& owned : jobs) {
+        RecordJob* job = owned.get();
+        if (job->kind != CoderKind::Wavelet)
+            continue;
+        const std::int64_t pixels = static_cast<std::int64_t>(job->image->width()) * job->image->height();
+        for (int i = 0; i < 3; ++i) {
+            preparations.push_back({pixels, [job, i, stages] {
+                                        job->prepared[i] = prepareColourPlane(*job->image, kCodingOrder[i],
+                                                                              job->ratio, stages, job->mask);
+                                    }});
+        }
+    }
+    runLargestFirst(std::move(preparations));
+
     std::vector<SizedTask> tasks;
     for (const std::unique_ptr<RecordJob>& owned : jobs) {
         RecordJob* job = owned.get();
         const std::int64_t pixels = static_cast<std::int64_t>(job->image->width()) * job->image->height();
         if (job->kind == CoderKind::Wavelet) {
             for (int i = 0; i < 3; ++i) {
-                tasks.push_back({pixels, [job, i, stages] {
-                                     job->planes[i] = encodeColourPlane(*job->image, kCodingOrder[i], job->ratio,
-                                                                        stages, job->mask, job->sinks[i]);
+                tasks.push_back({pixels, [job, i] {
+                                     job->planes[i] = codePreparedPlane(std::move(job->prepared[i]), job->sinks[i]);
                                  }});
             }
         } else if (job->kind == CoderKind::WaveletColour) {

@@ -39,7 +39,7 @@ void runLargestFirst(std::vector<SizedTask> tasks)
     runs.reserve(tasks.size());
     for (SizedTask& task : tasks)
         runs.push_back(std::move(task.run));
-    runTasks(runs, chosen.workers > 0 ? chosen.workers : defaultWorkerCount());
+    runTasks(runs, chosen.workers > 0 ? chosen.workers : serialTaskWorkers(runs.size()));
 }
 
 } // namespace nubo

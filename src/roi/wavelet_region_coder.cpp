@@ -49,6 +49,12 @@ EncodedPlane encodeColourPlane(const RasterImage& image, ColourPlane channel, in
     return encodePlaneForRatio(planeOf(image, channel), ratio, stages, mask, diagnostics);
 }
 
+PreparedPlane prepareColourPlane(const RasterImage& image, ColourPlane channel, int ratio, int stages,
+                                 const RegionSet* mask)
+{
+    return preparePlaneForRatio(planeOf(image, channel), ratio, stages, mask);
+}
+
 Status writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue)
 {
     // The plane coder answers a plane it refuses (a size or stage count outside its limits) with no stream.
@@ -202,22 +208,18 @@ Status buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&pla
     return {};
 }
 
-Status startWaveletPicture(const WaveletPayload& payload, RasterImage& picture)
-{
-    if (!picture.allocate(payload.width, payload.height))
-        return failure(formatText("wavelet payload: a %d x %d picture is beyond the size limits", payload.width,
-                                  payload.height));
-    return {};
-}
-
-Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, RasterImage& picture)
+Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, PlaneByPlanePicture& target)
 {
     FloatImage plane;
     NUBO_RETURN_IF_ERROR(decodeWaveletPlane(payload, index, stages, plane));
-    if (picture.width() != payload.width || picture.height() != payload.height)
-        return failure("wavelet payload: the picture was not made ready for its planes");
+    std::call_once(target.once, [&payload, &target] {
+        if (!target.picture.allocate(payload.width, payload.height))
+            target.started = failure(formatText("wavelet payload: a %d x %d picture is beyond the size limits",
+                                                payload.width, payload.height));
+    });
+    NUBO_RETURN_IF_ERROR(target.started);
     // Red, green, blue planes fill the picture's channels 2, 1, 0.
-    picture.setChannelFromPlane(2 - index, plane.data.data());
+    target.picture.setChannelFromPlane(2 - index, plane.data.data());
     return {};
 }
 
@@ -225,19 +227,18 @@ Status decodeWaveletRegion(RasterImage& image, std::istream& in, int stages, Reg
 {
     WaveletPayload payload;
     NUBO_RETURN_IF_ERROR(readWaveletPayload(in, room, payload));
-    RasterImage picture;
-    NUBO_RETURN_IF_ERROR(startWaveletPicture(payload, picture));
+    PlaneByPlanePicture target;
     std::future<Status> decoded[3];
     for (int i = 0; i < 3; ++i) {
         decoded[i] = runConcurrently(
-            [&payload, &picture, i, stages] { return decodeWaveletPlaneInto(payload, i, stages, picture); });
+            [&payload, &target, i, stages] { return decodeWaveletPlaneInto(payload, i, stages, target); });
     }
     Status results[3];
     for (int i = 0; i < 3; ++i)
         results[i] = decoded[i].get();
     for (const Status& result : results)
         NUBO_RETURN_IF_ERROR(result);
-    image = std::move(picture);
+    image = std::move(target.picture);
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include "wavelet/float_image.h"
 
 #include <iosfwd>
+#include <mutex>
 #include <string>
 
 namespace nubo {
@@ -32,6 +33,9 @@ enum class ColourPlane { Red, Green, Blue };
 // empty.
 EncodedPlane encodeColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
                                const RegionSet* mask, DiagnosticSink& diagnostics);
+// encodeColourPlane in the two steps of preparePlaneForRatio and codePreparedPlane.
+PreparedPlane prepareColourPlane(const RasterImage& image, ColourPlane plane, int ratio, int stages,
+                                 const RegionSet* mask);
 
 // Writes a payload from the three plane code streams. Fails when a stream is empty or the output stream fails.
 Status writeWaveletPayload(std::ostream& out, const std::string& red, const std::string& green, const std::string& blue);
@@ -60,10 +64,15 @@ Status decodeWaveletPlane(const WaveletPayload& payload, int index, int stages, 
 Status buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&planes)[3], RasterImage& image);
 
 // The same picture built plane by plane, so that no more than the planes being decoded are held as floats:
-// startWaveletPicture allocates it at the payload's size, then decodeWaveletPlaneInto decodes plane `index` and
-// writes it into its channel, as buildWaveletPicture would. The three planes may be decoded concurrently.
-Status startWaveletPicture(const WaveletPayload& payload, RasterImage& picture);
-Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, RasterImage& picture);
+// decodeWaveletPlaneInto decodes plane `index` and writes it into its channel of target.picture, as
+// buildWaveletPicture would. The three planes may be decoded concurrently; the first one decoded allocates the
+// picture at the payload's size, so that the allocation overlaps the other planes' decoding.
+struct PlaneByPlanePicture {
+    RasterImage picture;
+    Status started; // the allocation's outcome, once a plane has been decoded
+    std::once_flag once;
+};
+Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, PlaneByPlanePicture& target);
 
 // Moves the read position over a payload without decoding it.
 Status skipWaveletRegion(std::istream& in);

@@ -4,6 +4,7 @@
 #include "wavelet/exact_division.h"
 #include "wavelet/frequency_model.h"
 
+#include <bit>
 #include <cstdint>
 
 namespace nubo {
@@ -28,10 +29,11 @@ protected:
         low_ = low_ + divideExactly(range * cumulative, divisor);
     }
     // Doubles the interval while it lies in one half of the code space or in its middle half, after taking off
-    // the half or quarter it moved by; shifted(taken) runs before each doubling with that amount (0, kArithHalf
-    // or kArithQuarter), a constant at each call so that the coder's step is written out for each case.
-    template <class Shifted>
-    void rescale(Shifted shifted);
+    // the half or quarter it moved by, all doublings of one kind at once: first those of a half, one per leading
+    // bit that low and high share (settled(n) runs before those n), then those of the middle half, which cannot
+    // be followed by a half's (middle(m) runs before those m). The same interval as doubling one step at a time.
+    template <class Settled, class Middle>
+    void rescale(Settled settled, Middle middle);
 
     std::int32_t low_ = 0;
     std::int32_t high_ = 65535;
@@ -45,8 +47,21 @@ public:
     // Codes the interval [cumulative, cumulative + count) of total. An empty interval, or a total outside
     // 1..kMaxCodedTotal, cannot be coded: that is a caller's error and ends the process.
     void encode(std::int32_t count, std::int32_t cumulative, std::int32_t total);
+    // encode for an interval a FrequencyModel gave, which lies inside its total (cumulative >= 0 and
+    // cumulative + count <= total): only the count and the total are checked.
+    void encodeFromModel(std::int32_t count, std::int32_t cumulative, std::int32_t total);
     // Sixteen final bits, then padding to a byte boundary.
     void finish();
+
+    // A loop that codes many symbols works on a copy of the encoder (`ArithEncoder local = shared;`), whose
+    // interval the compiler may keep in registers: the loop's stores through pointers might alias the shared
+    // one's. This takes the copy's state back; both write to the same output.
+    void resumeFrom(const ArithEncoder& copy)
+    {
+        low_ = copy.low_;
+        high_ = copy.high_;
+        pendingBits_ = copy.pendingBits_;
+    }
 
 private:
     void outputBit(int bit);
@@ -67,6 +82,20 @@ public:
     int decode(const FrequencyModel& model) { return decodeWith<false>(model); }
     // As decode, for a model of exactly FrequencyModel::kInlineSymbols symbols.
     int decodeInline(const FrequencyModel& model) { return decodeWith<true>(model); }
+    // decodeInline and the model's update of the decoded symbol in one step (the symbol's position found once);
+    // -1, with the input marked failed and nothing changed, where decodeInline fails.
+    int decodeAndUpdateInline(FrequencyModel& model);
+
+    // A loop that decodes many symbols works on a copy of the decoder (`ArithDecoder local = shared;`), whose
+    // interval the compiler may keep in registers: the loop's stores through pointers might alias the shared
+    // one's. This takes the copy's state back; both read the same input.
+    void resumeFrom(const ArithDecoder& copy)
+    {
+        value_ = copy.value_;
+        low_ = copy.low_;
+        high_ = copy.high_;
+    }
+
     // As decode, for another model type with total() and find(target, cumulative, count) of the same meaning.
     template <class Model>
     int decodeWithModel(const Model& model) { return decodeWith<false>(model); }
@@ -80,54 +109,88 @@ public:
 private:
     template <bool Inline, class Model>
     int decodeWith(const Model& model);
+    // rescale, the value shifted along with the interval and fed the next bits of the input.
+    void rescaleValue();
 
     std::int32_t value_ = 0;
     BitInput& input_;
     const Reciprocal* reciprocals_;
 };
 
-template <class Shifted>
-inline void ArithInterval::rescale(Shifted shifted)
+template <class Settled, class Middle>
+inline void ArithInterval::rescale(Settled settled, Middle middle)
 {
-    for (;;) {
-        if (high_ < kArithHalf) {
-            shifted(0);
-        } else if (low_ >= kArithHalf) {
-            shifted(kArithHalf);
-            low_ -= kArithHalf;
-            high_ -= kArithHalf;
-        } else if (low_ >= kArithQuarter && high_ < kArithThreeQuarters) {
-            shifted(kArithQuarter);
-            low_ -= kArithQuarter;
-            high_ -= kArithQuarter;
-        } else {
-            break;
-        }
-        low_ = 2 * low_;
-        high_ = 2 * high_ + 1;
+    auto low = static_cast<std::uint32_t>(low_);
+    auto high = static_cast<std::uint32_t>(high_);
+    // Both lie in 0..65535; bit 15 marks the upper half. Most steps need no doubling: low and high differ in
+    // bit 15 and do not lie in the middle half (low's bit 14 set, high's clear).
+    if ((((low ^ high) & 0x8000u) | (low & ~high & 0x4000u)) == 0x8000u)
+        return;
+    // The 1 below bit 16 caps the count of shared bits at 16 (low == high).
+    const int n = std::countl_zero(((low ^ high) << 16) | 0x8000u);
+    if (n > 0) {
+        settled(n);
+        low = (low << n) & 0xFFFFu;
+        high = ((high << n) | ((1u << n) - 1)) & 0xFFFFu;
     }
+    // Now low < half <= high; the interval lies in the middle half while low's next bit is 1 and high's is 0.
+    const int m = std::countl_one((low & ~high) << 17);
+    if (m > 0) {
+        middle(m);
+        low = (low << m) & 0x7FFFu;
+        high = ((high << m) & 0x7FFFu) | 0x8000u | ((1u << m) - 1);
+    }
+    low_ = static_cast<std::int32_t>(low);
+    high_ = static_cast<std::int32_t>(high);
 }
 
 // Kept in the header, as the decoder's step below: the quantiser codes every symbol through it.
 inline void ArithEncoder::outputBit(int bit)
 {
     output_.putBit(bit);
-    for (; pendingBits_ > 0; --pendingBits_)
-        output_.putBit(1 - bit);
+    if (pendingBits_ > 0) {
+        output_.putRepeated(1 - bit, pendingBits_);
+        pendingBits_ = 0;
+    }
 }
 
 inline void ArithEncoder::encode(std::int32_t count, std::int32_t cumulative, std::int32_t total)
 {
-    if (count <= 0 || cumulative < 0 || total <= 0 || total > kMaxCodedTotal || cumulative > total - count)
-        [[unlikely]] refuse(count, cumulative, total);
+    // One test for all (count > 0, cumulative >= 0 and cumulative + count <= total also make total > 0).
+    if ((count <= 0) | (cumulative < 0) | (total > kMaxCodedTotal) | (cumulative > total - count)) [[unlikely]]
+        refuse(count, cumulative, total);
+    encodeFromModel(count, cumulative, total);
+}
+
+inline void ArithEncoder::encodeFromModel(std::int32_t count, std::int32_t cumulative, std::int32_t total)
+{
+    if ((count <= 0) | (total > kMaxCodedTotal)) [[unlikely]]
+        refuse(count, cumulative, total);
     narrow(high_ - low_ + 1, cumulative, count, reciprocals_[total]);
-    // A half taken off is a settled bit; a quarter, a bit settled by the next one, opposite to it.
-    rescale([this](std::int32_t taken) {
-        if (taken == kArithQuarter)
-            ++pendingBits_;
-        else
-            outputBit(taken == kArithHalf ? 1 : 0);
-    });
+    // A half taken off is a settled bit (low's leading bits); a quarter, a bit settled by the next one, opposite
+    // to it.
+    rescale(
+        [this](int settled) {
+            const auto low = static_cast<std::uint32_t>(low_);
+            outputBit(static_cast<int>(low >> 15));
+            output_.putBits(low >> (16 - settled), settled - 1);
+        },
+        [this](int middle) { pendingBits_ += middle; });
+}
+
+inline void ArithDecoder::rescaleValue()
+{
+    // Within a half the value shares the interval's settled bits; within the middle half it keeps its leading
+    // bit and drops the next, as the interval's ends do.
+    rescale(
+        [this](int settled) {
+            const auto v = static_cast<std::uint32_t>(value_);
+            value_ = static_cast<std::int32_t>(((v << settled) & 0xFFFFu) | input_.getBits(settled));
+        },
+        [this](int middle) {
+            const auto v = static_cast<std::uint32_t>(value_);
+            value_ = static_cast<std::int32_t>((v & 0x8000u) | ((v << middle) & 0x7FFFu) | input_.getBits(middle));
+        });
 }
 
 // Kept in the header: the quantiser decodes every symbol through it.
@@ -156,8 +219,30 @@ inline int ArithDecoder::decodeWith(const Model& model)
         return 0;
     }
     narrow(range, cumulative, count, divisor);
-    rescale([this](std::int32_t taken) { value_ = 2 * (value_ - taken) + input_.getBit(); });
+    rescaleValue();
     return symbol;
+}
+
+inline int ArithDecoder::decodeAndUpdateInline(FrequencyModel& model)
+{
+    const std::int32_t total = model.total();
+    if (total <= 0 || total > kMaxCodedTotal) {
+        input_.fail("corrupt stream: symbol model cannot be decoded");
+        return -1;
+    }
+    const std::int32_t range = high_ - low_ + 1;
+    const std::int32_t target = static_cast<std::int32_t>(static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1)
+                                                          / static_cast<std::uint32_t>(range));
+    std::int32_t cumulative = 0;
+    std::int32_t count = 0;
+    const int position = model.findInlinePosition(target, cumulative, count);
+    if (position < 0) {
+        input_.fail("corrupt stream: arithmetic code outside every symbol");
+        return -1;
+    }
+    narrow(range, cumulative, count, reciprocals_[total]);
+    rescaleValue();
+    return model.updateInlineAtPosition(position);
 }
 
 template <class Model>
@@ -180,7 +265,7 @@ inline int ArithDecoder::decodeBinary(const Model& model)
     const std::int32_t backCount = model.count(back);
     const bool upper = a >= static_cast<std::uint32_t>(backCount) * r;
     narrow(range, upper ? backCount : 0, upper ? model.count(front) : backCount, reciprocals_[total]);
-    rescale([this](std::int32_t taken) { value_ = 2 * (value_ - taken) + input_.getBit(); });
+    rescaleValue();
     return upper ? front : back;
 }
 

@@ -8,4 +8,10 @@ void BitOutput::padToByte()
         putBit(0);
 }
 
+void BitInput::fail(const char* reason)
+{
+    if (failure_.empty())
+        failure_ = reason;
+}
+
 } // namespace nubo

@@ -14,19 +14,40 @@ public:
     // Defined here: the arithmetic coder emits every bit through it.
     void putBit(int bit)
     {
-        acc_ = static_cast<std::uint8_t>((acc_ << 1) | (bit & 1));
+        acc_ = (acc_ << 1) | static_cast<std::uint32_t>(bit & 1);
         if (++bitCount_ == 8) {
             bytes_.push_back(static_cast<char>(acc_));
+            acc_ = 0;
             bitCount_ = 0;
         }
+    }
+    // The low `count` bits of `bits` (0 <= count <= 24), most significant first: as many putBit calls, each byte
+    // appended as soon as it is whole.
+    void putBits(std::uint32_t bits, int count)
+    {
+        acc_ = (acc_ << count) | (bits & ((std::uint32_t{1} << count) - 1));
+        bitCount_ += count;
+        while (bitCount_ >= 8) {
+            bitCount_ -= 8;
+            bytes_.push_back(static_cast<char>(acc_ >> bitCount_));
+        }
+        acc_ &= (std::uint32_t{1} << bitCount_) - 1;
+    }
+    // `count` copies of one bit (count >= 0).
+    void putRepeated(int bit, std::int64_t count)
+    {
+        const std::uint32_t pattern = bit != 0 ? 0xFFFFu : 0u;
+        for (; count > 16; count -= 16)
+            putBits(pattern, 16);
+        putBits(pattern, static_cast<int>(count));
     }
     // Completes the current byte with 0 bits.
     void padToByte();
 
 private:
     std::string& bytes_;
-    std::uint8_t acc_ = 0;
-    int bitCount_ = 0; // bits already in acc_, 0..7
+    std::uint32_t acc_ = 0; // the bits of the unfinished byte, bitCount_ of them
+    int bitCount_ = 0;      // bits already in acc_, 0..7
 };
 
 // Reads bits most significant first from a byte buffer it does not own. Past the end every bit is 0; reading
@@ -52,6 +73,27 @@ public:
         --bitCount_;
         return bit;
     }
+    // The next `count` bits (0 <= count <= 31), the first one most significant: as many getBit calls, a byte at
+    // a time.
+    std::uint32_t getBits(int count)
+    {
+        std::uint32_t bits = 0;
+        while (count > 0) {
+            if (bitCount_ == 0) {
+                bitCount_ = 8;
+                if (position_ < length_)
+                    acc_ = bytes_[position_++];
+                else
+                    pastEnd_ = true;
+            }
+            const int taken = count < bitCount_ ? count : bitCount_;
+            bits = (bits << taken) | static_cast<std::uint32_t>(acc_ >> (8 - taken));
+            acc_ = static_cast<std::uint8_t>(acc_ << taken);
+            bitCount_ -= taken;
+            count -= taken;
+        }
+        return bits;
+    }
 
     // True once a bit beyond the last byte has been read.
     bool pastEnd() const { return pastEnd_; }
@@ -64,6 +106,8 @@ public:
         if (failure_.empty())
             failure_ = reason;
     }
+    // The same, out of line: a decoder's per-symbol checks then cost no string building in its loop.
+    [[gnu::cold, gnu::noinline]] void fail(const char* reason);
 
 private:
     const std::uint8_t* bytes_;

@@ -45,6 +45,10 @@ public:
     // compile time: the same walks and results without the storage and size tests.
     int findInline(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
     void updateInline(int symbol);
+    // findInline giving the symbol's position instead of the symbol, and updateInline of the symbol at that
+    // position, which it returns: the decoder's step, the position found once.
+    int findInlinePosition(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
+    int updateInlineAtPosition(int position);
     // countInline, cumulativeInline and total before updateInline(symbol), found on the way to the update: the
     // encoder's step, the symbol's position looked up once.
     void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative, std::int32_t& total);
@@ -141,6 +145,45 @@ inline void FrequencyModel::updateInline(int symbol)
     static_assert(kInlineSymbols == 3, "the promotion below is written for three positions");
     const int i = storage_.inlined[2 * kInlineSymbols + symbol];
     updateInlineAt(symbol, i, storage_.inlined[i]);
+}
+
+// findIn's walk written out for three positions: the root, then its left child (position 1) when the target lies
+// below the root's interval, else its right child (position 2).
+inline int FrequencyModel::findInlinePosition(std::int32_t target, std::int32_t& cumulativeCount,
+                                              std::int32_t& symbolCountHere) const
+{
+    const std::int32_t* const count = storage_.inlined;
+    const std::int32_t* const left = count + 3;
+    const std::int32_t below = left[0];
+    if (below <= target) {
+        const std::int32_t base = below + count[0];
+        if (target < base) {
+            cumulativeCount = below;
+            symbolCountHere = count[0];
+            return 0;
+        }
+        const std::int32_t belowRight = base + left[2];
+        if (belowRight <= target && target < belowRight + count[2]) {
+            cumulativeCount = belowRight;
+            symbolCountHere = count[2];
+            return 2;
+        }
+        return -1;
+    }
+    const std::int32_t belowLeft = left[1];
+    if (belowLeft <= target && target < belowLeft + count[1]) {
+        cumulativeCount = belowLeft;
+        symbolCountHere = count[1];
+        return 1;
+    }
+    return -1;
+}
+
+inline int FrequencyModel::updateInlineAtPosition(int position)
+{
+    const int symbol = storage_.inlined[3 * kInlineSymbols + position];
+    updateInlineAt(symbol, position, storage_.inlined[position]);
+    return symbol;
 }
 
 // The three-position tree: position 1 is the root's left child and position 2 its right one, neither with

@@ -59,6 +59,9 @@ public:
         LayerPricing() = default;
         // Whether every total the copies reach has its costs in the cost table.
         bool totalsInTable() const { return totalsInTable_; }
+        // The cost table and the models' total limit, the same for every layer of one coder.
+        const float* costTable() const { return costs_; }
+        std::int32_t maxTotal() const { return maxTotal_; }
 
     private:
         friend class LayeredSymbolCoder;
@@ -91,11 +94,26 @@ public:
     static PricingModel& pricingCopy(const LayerPricing& pricing, int v, int context);
     // priceAndUpdateKnowing on a copy that pricingCopy gave.
     template <bool TotalsInTable>
-    static float priceAndUpdateIn(const LayerPricing& pricing, PricingModel& m, int v);
+    static float priceAndUpdateIn(const LayerPricing& pricing, PricingModel& m, int v)
+    {
+        return priceAndUpdateIn<TotalsInTable>(pricing.costs_, pricing.maxTotal_, m, v);
+    }
+    // The same with the pricing's costTable() and maxTotal(), which a walk over many layers of one coder holds
+    // once for all.
+    template <bool TotalsInTable>
+    static float priceAndUpdateIn(const float* costs, std::int32_t maxTotal, PricingModel& m, int v);
     // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update.
-    void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context);
+    void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+    {
+        codeWith(layer, stream.arith, v, context);
+    }
+    // codeAndUpdate through the stream's encoder or a local copy of it (see ArithEncoder::resumeFrom).
+    static void codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context);
     // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
     int readFrom(const LayerModels& layer, DecoderStream& stream, int context);
+    // readFrom through a local copy of the stream's decoder (see ArithDecoder::resumeFrom), `bits` the stream's
+    // input: false, with the input marked failed, where readFrom fails; else the value in `v`.
+    static bool readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits, int context, int& v);
     // Whether layerModels(layer) may be asked (a damaged stream can ask for a layer the coder lacks).
     bool hasLayer(int layer) const { return static_cast<unsigned>(layer) < static_cast<unsigned>(layerCount_); }
 
@@ -182,7 +200,7 @@ inline PricingModel& LayeredSymbolCoder::pricingCopy(const LayerPricing& pricing
 }
 
 template <bool TotalsInTable>
-inline float LayeredSymbolCoder::priceAndUpdateIn(const LayerPricing& pricing, PricingModel& m, int v)
+inline float LayeredSymbolCoder::priceAndUpdateIn(const float* costs, std::int32_t maxTotal, PricingModel& m, int v)
 {
     const int symbol = v + 1;
     const std::int32_t count = m.counts[symbol];
@@ -191,11 +209,11 @@ inline float LayeredSymbolCoder::priceAndUpdateIn(const LayerPricing& pricing, P
     if constexpr (TotalsInTable) {
         // Totals held below the table's end: every (count, total) is in the table.
         const auto t = static_cast<std::uint32_t>(total);
-        bits = pricing.costs_[t * (t + 1) / 2 + static_cast<std::uint32_t>(count)];
+        bits = costs[t * (t + 1) / 2 + static_cast<std::uint32_t>(count)];
     } else {
-        bits = symbolCost(pricing.costs_, count, total);
+        bits = symbolCost(costs, count, total);
     }
-    m.update(symbol, pricing.maxTotal_);
+    m.update(symbol, maxTotal);
     return bits;
 }
 
@@ -215,7 +233,7 @@ inline Model& LayeredSymbolCoder::modelFor(Model* models, unsigned contexts, int
     return models[index];
 }
 
-inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
+inline void LayeredSymbolCoder::codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context)
 {
     FrequencyModel& m = modelFor(layer.models, layer.contexts, layer.offset, layer.layer, v, context);
     std::int32_t count = 0;
@@ -225,7 +243,7 @@ inline void LayeredSymbolCoder::codeAndUpdate(const LayerModels& layer, EncoderS
     m.intervalThenUpdateInline(v + 1, count, cumulative, total);
     if (count == 0)
         misuse("value has no interval in its model", v, layer.layer, context);
-    stream.arith.encode(count, cumulative, total);
+    arith.encodeFromModel(count, cumulative, total);
 }
 
 inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream& stream, int context)
@@ -241,6 +259,19 @@ inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream&
         return 0;
     m.updateInline(symbol);
     return symbol - 1;
+}
+
+inline bool LayeredSymbolCoder::readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits, int context,
+                                         int& v)
+{
+    const unsigned index = static_cast<unsigned>(context + layer.offset);
+    if (index >= layer.contexts) {
+        bits.fail("corrupt stream: symbol context outside its layer");
+        return false;
+    }
+    const int symbol = arith.decodeAndUpdateInline(layer.models[index]);
+    v = symbol - 1;
+    return symbol >= 0;
 }
 
 // Kept in the header for the same reason: the decoding quantiser reads every symbol through it.
