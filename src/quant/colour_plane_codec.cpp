@@ -608,7 +608,8 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
         ContextQuantizer& quantizer = *quantizers[static_cast<std::size_t>(b)];
         float* const origin
             = samples.data() + static_cast<std::size_t>(rect.y) * rowLength + static_cast<std::size_t>(rect.x);
-        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength));
+        // The plane starts as zeros (+0), which the high-pass bands start from.
+        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength), true);
         if (!quantizer.decode(stream, precisions[static_cast<std::size_t>(b)]))
             return failure(formatText("subband %d: ", b) + stream.bits.failure());
         quantizers[static_cast<std::size_t>(b)].reset();

@@ -933,14 +933,15 @@ void ContextQuantizer::prepareDecode(float* data, std::int32_t count)
     prepareDecodeRows(data, count == 0 ? 0 : width_, count == 0 ? 0 : height_, width_);
 }
 
-void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength)
+void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength, bool zeroed)
 {
     target_ = origin;
     source_ = nullptr;
     const bool fits = width == width_ && height == height_ && rowLength >= width_ && origin != nullptr;
     count_ = fits ? width_ * height_ : 0;
     rowLength_ = fits ? static_cast<std::size_t>(rowLength) : static_cast<std::size_t>(width_);
-    for (int y = 0; y < (fits ? height_ : 0); ++y)
+    const bool startsAtZero = std::bit_cast<std::uint32_t>(base_) == 0u;
+    for (int y = 0; y < (fits && !(zeroed && startsAtZero) ? height_ : 0); ++y)
         std::fill_n(origin + static_cast<std::size_t>(y) * rowLength_, width_, base_);
     // The working arrays are set up by decode, and only for a band with passes to decode.
 }

@@ -82,8 +82,8 @@ public:
     void prepareDecode(float* data, std::int32_t count) override;
     // As prepareDecode, for a band lying in a larger plane: width x height samples from `origin`, rows
     // `rowLength` samples apart (at least the width). A band of another size than this quantiser's decodes no
-    // layers.
-    void prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength);
+    // layers. `zeroed` says the samples hold +0 already, so a band starting from +0 leaves them as they are.
+    void prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength, bool zeroed = false);
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
     void encode(EncoderStream& stream, int precision) override;
     bool decode(DecoderStream& stream, int precision) override;
