@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <system_error>
 #include <thread>
 
@@ -185,6 +188,13 @@ unsigned defaultWorkerCount()
     // needs repeatable coverage) and no time goes into starting threads. The sanitizer builds test the threads.
     return 1;
 #else
+#if defined(__linux__)
+    // The cores this process may run on: pinned to one (taskset -c 0), it runs as the single-threaded program.
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) >= 1)
+        return static_cast<unsigned>(CPU_COUNT(&allowed));
+#endif
     const unsigned cores = std::thread::hardware_concurrency();
     return cores < 1 ? 1 : cores;
 #endif

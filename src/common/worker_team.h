@@ -24,7 +24,7 @@ void runTeamTasks(const std::vector<std::function<void()>>& tasks);
 // runTeamTasks can usefully be cut.
 unsigned teamSize();
 
-// One worker per core (the hardware's count, at least 1). No more for tasks that can be cut into pieces: every
+// One worker per core the process may run on (its affinity; else the hardware's count; at least 1). No more for tasks that can be cut into pieces: every
 // plane being coded holds its working set, so more workers than cores would add memory without adding speed.
 unsigned defaultWorkerCount();
 

@@ -1,5 +1,7 @@
 #include "quant/layered_quantizer.h"
 
+#include "quant/waiting_layers.h"
+
 #include "wavelet/coder_streams.h"
 #include "wavelet/integer_codes.h"
 #include "wavelet/layered_symbol_coder.h"
@@ -9,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 namespace nubo {
 
@@ -178,11 +181,11 @@ void LayeredQuantizer::endPricing() { releaseWorkingSet(); }
 void LayeredQuantizer::resetLayers()
 {
     if (encoding_) {
-        residuals_.resize(static_cast<std::size_t>(count_));
         if (highPass_) {
-            for (std::int32_t i = 0; i < count_; ++i)
-                residuals_[static_cast<std::size_t>(i)] = source_[i];
+            // A copy, without first zeroing what it overwrites.
+            residuals_.assign(source_, source_ + std::max(count_, 0));
         } else {
+            residuals_.resize(static_cast<std::size_t>(count_));
             const float mid = midpoint(quantisedMinimum_, quantisedMaximum_);
             for (std::int32_t i = 0; i < count_; ++i)
                 residuals_[static_cast<std::size_t>(i)] = source_[i] - mid;
@@ -248,15 +251,30 @@ void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerSt
         float r = residuals[i];
         std::int32_t state = states[i];
         double e = error(r);
-        for (int k = 0; k < layers; ++k) {
-            float change = deduct(sums[k].change, e);
-            // |r| > t exactly when r > t or r < -t (and neither holds for NaN).
-            if (HighPass && state == 0 && !(std::fabs(r) > steps[k].t)) {
-                sums[k].change = accumulate(change, e);
+        int k = 0;
+        // A waiting high-pass coefficient waits through the layers whose threshold its residual does not pass
+        // (|r| > t exactly when r > t or r < -t, and neither holds for NaN), then turns significant; from then
+        // on, as a low-pass coefficient always, it is refined in every layer (a nonzero state stays nonzero).
+        if (HighPass && state == 0) {
+            const float magnitude = std::fabs(r);
+            for (; k < layers && !(magnitude > steps[k].t); ++k) {
+                sums[k].change = accumulate(deduct(sums[k].change, e), e);
                 sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, *waiting[k], 0);
-                continue;
             }
-            const int symbol = chooseSymbol(!HighPass || state != 0, steps[k], r);
+            if (k < layers) {
+                const float change = deduct(sums[k].change, e);
+                const int symbol = chooseSymbol(false, steps[k], r);
+                e = error(r);
+                sums[k].change = accumulate(change, e);
+                PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, 0);
+                sums[k].rate += LayeredSymbolCoder::priceAndUpdateIn<TotalsInTable>(costs, maxTotal, m, symbol);
+                state = symbol;
+                ++k;
+            }
+        }
+        for (; k < layers; ++k) {
+            const float change = deduct(sums[k].change, e);
+            const int symbol = chooseSymbol(true, steps[k], r);
             e = error(r);
             sums[k].change = accumulate(change, e);
             PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
@@ -268,11 +286,101 @@ void priceJointly(const LayeredSymbolCoder::LayerPricing* pricing, const LayerSt
     }
 }
 
+// priceJointly for a high-pass band whose totals are all in the cost table, the layers' sums and waiting models
+// held in WaitingLayers so that the layers a waiting coefficient passes through are priced side by side
+// (eight to an instruction with Avx2). Every symbol is priced, and every sum moved, exactly as priceJointly does;
+// only the order across layers, which share nothing, differs.
+template <bool Avx2, class Error>
+[[gnu::always_inline]] inline void priceHighPassIn(const LayeredSymbolCoder::LayerPricing* pricing,
+                                                   const LayerStep* steps, int layers, Error error,
+                                                   std::int32_t count, float* residuals, std::int32_t* states,
+                                                   LayerSums* sums)
+{
+    const float* const costs = pricing[0].costTable();
+    const std::int32_t maxTotal = pricing[0].maxTotal();
+    WaitingLayers w;
+    PricingModel* waiting[WaitingLayers::kLanes] = {};
+    for (int k = 0; k < layers; ++k) {
+        waiting[k] = &LayeredSymbolCoder::pricingCopy(pricing[k], 0, 0);
+        w.load(k, *waiting[k]);
+        w.thresholds[k] = steps[k].t;
+        w.rates[k] = sums[k].rate;
+        w.changes[k] = sums[k].change;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        float r = residuals[i];
+        std::int32_t state = states[i];
+        double e = error(r);
+        int k = 0;
+        if (state == 0) {
+            const float magnitude = std::fabs(r);
+            if constexpr (Avx2) {
+                k = leadingWaitsAvx2(w, layers, magnitude);
+                priceWaitingAvx2(w, k, e, costs, maxTotal);
+            } else {
+                k = leadingWaitsScalar(w, layers, magnitude);
+                priceWaitingScalar(w, k, e, costs, maxTotal);
+            }
+            if (k < layers) {
+                const float change = deduct(w.changes[k], e);
+                const int symbol = chooseSymbol(false, steps[k], r);
+                e = error(r);
+                w.changes[k] = accumulate(change, e);
+                w.rates[k] += w.priceAndUpdate(costs, maxTotal, k, symbol + 1);
+                state = symbol;
+                ++k;
+            }
+        }
+        for (; k < layers; ++k) {
+            const float change = deduct(w.changes[k], e);
+            const int symbol = chooseSymbol(true, steps[k], r);
+            e = error(r);
+            w.changes[k] = accumulate(change, e);
+            PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
+            w.rates[k] += LayeredSymbolCoder::priceAndUpdateIn<true>(costs, maxTotal, m, symbol);
+            state = symbol + 2 * state;
+        }
+        residuals[i] = r;
+        states[i] = state;
+    }
+    for (int k = 0; k < layers; ++k) {
+        w.store(k, *waiting[k]);
+        sums[k].rate = w.rates[k];
+        sums[k].change = w.changes[k];
+    }
+}
+
+#if NUBO_WAITING_AVX2
+template <class Error>
+__attribute__((target("avx2"))) void priceHighPassAvx2(const LayeredSymbolCoder::LayerPricing* pricing,
+                                                        const LayerStep* steps, int layers, Error error,
+                                                        std::int32_t count, float* residuals,
+                                                        std::int32_t* states, LayerSums* sums)
+{
+    priceHighPassIn<true>(pricing, steps, layers, error, count, residuals, states, sums);
+}
+#endif
+
+template <class Error>
+void priceHighPass(const LayeredSymbolCoder::LayerPricing* pricing, const LayerStep* steps, int layers, Error error,
+                   std::int32_t count, float* residuals, std::int32_t* states, LayerSums* sums)
+{
+#if NUBO_WAITING_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        priceHighPassAvx2(pricing, steps, layers, error, count, residuals, states, sums);
+        return;
+    }
+#endif
+    priceHighPassIn<false>(pricing, steps, layers, error, count, residuals, states, sums);
+}
+
 } // namespace
 
 template <class Error>
 void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int layers, Error error)
 {
+    static_assert(kMaxJointLayers <= WaitingLayers::kLanes, "a high-pass walk holds every layer's sums in lanes");
     const int first = currentLayer_ + 1;
     LayerStep steps[kMaxJointLayers] = {};
     std::vector<PricingModel> copies[kMaxJointLayers];
@@ -289,7 +397,7 @@ void LayeredQuantizer::priceLayersTogetherWith(LayeredSymbolCoder& coder, int la
     // Every layer of one coder has the same limit, so the first tells for all.
     const bool inTable = layers > 0 && pricing[0].totalsInTable();
     if (highPass_ && inTable)
-        priceJointly<true, true>(pricing, steps, layers, error, count_, residuals, states, sums);
+        priceHighPass(pricing, steps, layers, error, count_, residuals, states, sums);
     else if (highPass_)
         priceJointly<true, false>(pricing, steps, layers, error, count_, residuals, states, sums);
     else if (inTable)
@@ -399,12 +507,43 @@ struct LayerWriter<LayeredSymbolCoder> {
     void finish() { shared.resumeFrom(arith); }
 };
 
+// One layer of a band through the layered coder when no reconstruction is asked: the encoder's hot loop with
+// nothing else live in it, so that the coder's interval and the layer's models stay in registers. Not inlined:
+// as a function of its own it gets its own inlining budget, and every step of the coder is inlined into it.
+template <bool HighPass>
+[[gnu::noinline]] void codeLayer(const LayeredSymbolCoder::LayerModels models, ArithEncoder& shared, const LayerStep step,
+                                 std::int32_t count, float* residuals, std::int32_t* states)
+{
+    ArithEncoder arith = shared;
+    for (std::int32_t i = 0; i < count; ++i) {
+        float r = residuals[i];
+        const std::int32_t state = states[i];
+        const int symbol = chooseSymbol(!HighPass || state != 0, step, r);
+        residuals[i] = r;
+        LayeredSymbolCoder::codeWith(models, arith, symbol, state);
+        states[i] = symbol + 2 * state;
+    }
+    shared.resumeFrom(arith);
+}
+
 } // namespace
 
 template <class Coder>
 void LayeredQuantizer::encodeLayerWith(Coder& coder, EncoderStream& stream, float* reconstruction)
 {
     const int layer = ++currentLayer_;
+    if constexpr (std::is_same_v<Coder, LayeredSymbolCoder>) {
+        if (reconstruction == nullptr) {
+            const LayeredSymbolCoder::LayerModels models = coder.layerModels(layer);
+            const LayerStep step(threshold_);
+            if (highPass_)
+                codeLayer<true>(models, stream.arith, step, count_, residuals_.data(), states_.data());
+            else
+                codeLayer<false>(models, stream.arith, step, count_, residuals_.data(), states_.data());
+            threshold_ = halved(step.t);
+            return;
+        }
+    }
     LayerWriter<Coder> write{coder, layer, stream};
     const LayerStep step(threshold_);
     const float t = step.t;

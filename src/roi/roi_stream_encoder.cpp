@@ -11,6 +11,7 @@
 #include "roi/wavelet_region_coder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -91,6 +92,7 @@ struct RecordJob {
     // Wavelet: the planes prepared, then their codings, and the diagnostics, in coding order blue, red, green.
     PreparedPlane prepared[3];
     EncodedPlane planes[3];
+    bool coded[3] = {}; // coded right after its preparation
     StringSink sinks[3];
     // Lossless kinds and colour wavelet: the whole payload (the colour coder's diagnostics in sinks[0]).
     std::string payload;
@@ -100,13 +102,23 @@ struct RecordJob {
 
 constexpr ColourPlane kCodingOrder[3] = {ColourPlane::Blue, ColourPlane::Red, ColourPlane::Green};
 
-// Every wavelet plane is prepared first (transform, pricing, allocation: work the team shares in pieces), then its
-// coding pass, the one serial part, is a task beside every other record's; in each step the largest go first. The
-// passes thus start together and share the cores to the end, where a plane coded whole whose preparation fell
-// behind would be left to code alone with a core idle. Tasks write only their own job's fields, so the bytes never
-// depend on the schedule.
+// Every wavelet plane is prepared first (transform, pricing, allocation: work the team shares in pieces), one
+// worker per core; its coding pass, the one serial part, follows. A few passes run at once on the worker that
+// prepared their plane, as many as leave the others a multiple of the cores: those overlap the remaining
+// preparations, and the rest start together after them as tasks beside the other records', so that the cores
+// stay busy to the end instead of one plane coding alone (three planes on two cores: one early, two after). In
+// each step the largest go first. Tasks write only their own job's fields, so the bytes never depend on the
+// schedule.
 void codeAllRecords(std::vector<std::unique_ptr<RecordJob>>& jobs, int stages)
 {
+    std::size_t planes = 0;
+    for (const std::unique_ptr<RecordJob>& job : jobs)
+        planes += job->kind == CoderKind::Wavelet ? 3 : 0;
+    const std::size_t serialTasks = planes + (jobs.size() - planes / 3);
+    const unsigned cores = defaultWorkerCount();
+    const std::size_t early = std::min(planes, serialTasks % cores);
+    std::atomic<std::size_t> started{0};
+
     std::vector<SizedTask> preparations;
     for (const std::unique_ptr<RecordJob>& owned : jobs) {
         RecordJob* job = owned.get();
@@ -114,13 +126,18 @@ void codeAllRecords(std::vector<std::unique_ptr<RecordJob>>& jobs, int stages)
             continue;
         const std::int64_t pixels = static_cast<std::int64_t>(job->image->width()) * job->image->height();
         for (int i = 0; i < 3; ++i) {
-            preparations.push_back({pixels, [job, i, stages] {
+            preparations.push_back({pixels, [job, i, stages, early, &started] {
                                         job->prepared[i] = prepareColourPlane(*job->image, kCodingOrder[i],
                                                                               job->ratio, stages, job->mask);
+                                        if (started.fetch_add(1) < early) {
+                                            job->planes[i] = codePreparedPlane(std::move(job->prepared[i]),
+                                                                               job->sinks[i]);
+                                            job->coded[i] = true;
+                                        }
                                     }});
         }
     }
-    runLargestFirst(std::move(preparations));
+    runLargestFirst(std::move(preparations), cores);
 
     std::vector<SizedTask> tasks;
     for (const std::unique_ptr<RecordJob>& owned : jobs) {
@@ -128,6 +145,8 @@ void codeAllRecords(std::vector<std::unique_ptr<RecordJob>>& jobs, int stages)
         const std::int64_t pixels = static_cast<std::int64_t>(job->image->width()) * job->image->height();
         if (job->kind == CoderKind::Wavelet) {
             for (int i = 0; i < 3; ++i) {
+                if (job->coded[i])
+                    continue;
                 tasks.push_back({pixels, [job, i] {
                                      job->planes[i] = codePreparedPlane(std::move(job->prepared[i]), job->sinks[i]);
                                  }});

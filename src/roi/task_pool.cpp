@@ -25,7 +25,7 @@ TaskSchedule taskSchedule()
     return schedule;
 }
 
-void runLargestFirst(std::vector<SizedTask> tasks)
+void runLargestFirst(std::vector<SizedTask> tasks, unsigned workers)
 {
     const TaskSchedule chosen = taskSchedule();
     if (chosen.shuffled) {
@@ -39,7 +39,9 @@ void runLargestFirst(std::vector<SizedTask> tasks)
     runs.reserve(tasks.size());
     for (SizedTask& task : tasks)
         runs.push_back(std::move(task.run));
-    runTasks(runs, chosen.workers > 0 ? chosen.workers : serialTaskWorkers(runs.size()));
+    if (workers == 0)
+        workers = serialTaskWorkers(runs.size());
+    runTasks(runs, chosen.workers > 0 ? chosen.workers : workers);
 }
 
 } // namespace nubo

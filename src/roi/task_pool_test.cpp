@@ -7,6 +7,9 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace nubo {
 namespace {
@@ -25,10 +28,32 @@ TEST(TaskPool, RunsEveryTaskOnce)
     }
     runTasks({}, 4);
     EXPECT_GE(defaultWorkerCount(), 1u);
-    if (std::thread::hardware_concurrency() > 0) {
-        EXPECT_EQ(defaultWorkerCount(), std::thread::hardware_concurrency());
-    }
 }
+
+#if defined(__linux__)
+// Workers follow the cores the process may run on: pinned to one core, one worker whatever the tasks, so a pinned
+// run is the single-threaded program; on several, one per core and one more for serial tasks that outnumber them.
+TEST(TaskPool, WorkersFollowTheAllowedCores)
+{
+    cpu_set_t original;
+    ASSERT_EQ(sched_getaffinity(0, sizeof original, &original), 0);
+    const unsigned allowed = static_cast<unsigned>(CPU_COUNT(&original));
+    EXPECT_EQ(defaultWorkerCount(), allowed);
+    EXPECT_EQ(serialTaskWorkers(allowed), allowed);
+    EXPECT_EQ(serialTaskWorkers(allowed + 1), allowed > 1 ? allowed + 1 : 1u);
+
+    int first = 0;
+    while (!CPU_ISSET(first, &original))
+        ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(defaultWorkerCount(), 1u);
+    EXPECT_EQ(serialTaskWorkers(3), 1u);
+    ASSERT_EQ(sched_setaffinity(0, sizeof original, &original), 0);
+}
+#endif
 
 // Tasks handed out from inside a task are taken up by an idle thread of the team: two that each wait for the
 // other to start finish only when they run at once. Nested hand-outs run every task once, outside a team in turn,

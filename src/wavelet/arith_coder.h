@@ -33,7 +33,7 @@ protected:
     // bit that low and high share (settled(n) runs before those n), then those of the middle half, which cannot
     // be followed by a half's (middle(m) runs before those m). The same interval as doubling one step at a time.
     template <class Settled, class Middle>
-    void rescale(Settled settled, Middle middle);
+    [[gnu::always_inline]] void rescale(Settled settled, Middle middle);
 
     std::int32_t low_ = 0;
     std::int32_t high_ = 65535;
@@ -49,7 +49,9 @@ public:
     void encode(std::int32_t count, std::int32_t cumulative, std::int32_t total);
     // encode for an interval a FrequencyModel gave, which lies inside its total (cumulative >= 0 and
     // cumulative + count <= total): only the count and the total are checked.
-    void encodeFromModel(std::int32_t count, std::int32_t cumulative, std::int32_t total);
+    // Always inlined: a loop coding through a local copy keeps the interval in registers only when no call
+    // takes the copy's address.
+    [[gnu::always_inline]] void encodeFromModel(std::int32_t count, std::int32_t cumulative, std::int32_t total);
     // Sixteen final bits, then padding to a byte boundary.
     void finish();
 
@@ -64,7 +66,7 @@ public:
     }
 
 private:
-    void outputBit(int bit);
+    [[gnu::always_inline]] void outputBit(int bit);
     [[noreturn]] static void refuse(std::int32_t count, std::int32_t cumulative, std::int32_t total);
 
     std::int32_t pendingBits_ = 0;
@@ -84,7 +86,8 @@ public:
     int decodeInline(const FrequencyModel& model) { return decodeWith<true>(model); }
     // decodeInline and the model's update of the decoded symbol in one step (the symbol's position found once);
     // -1, with the input marked failed and nothing changed, where decodeInline fails.
-    int decodeAndUpdateInline(FrequencyModel& model);
+    // Always inlined, as ArithEncoder::encodeFromModel.
+    [[gnu::always_inline]] int decodeAndUpdateInline(FrequencyModel& model);
 
     // A loop that decodes many symbols works on a copy of the decoder (`ArithDecoder local = shared;`), whose
     // interval the compiler may keep in registers: the loop's stores through pointers might alias the shared
@@ -110,7 +113,7 @@ private:
     template <bool Inline, class Model>
     int decodeWith(const Model& model);
     // rescale, the value shifted along with the interval and fed the next bits of the input.
-    void rescaleValue();
+    [[gnu::always_inline]] void rescaleValue();
     // The same, one doubling at a time: quicker after a binary symbol, which mostly needs none or one, each
     // branch well predicted, than counting the doublings first.
     void rescaleValueStepwise();
@@ -173,12 +176,12 @@ inline void ArithEncoder::encodeFromModel(std::int32_t count, std::int32_t cumul
     // A half taken off is a settled bit (low's leading bits); a quarter, a bit settled by the next one, opposite
     // to it.
     rescale(
-        [this](int settled) {
+        [this](int settled) __attribute__((always_inline)) {
             const auto low = static_cast<std::uint32_t>(low_);
             outputBit(static_cast<int>(low >> 15));
             output_.putBits(low >> (16 - settled), settled - 1);
         },
-        [this](int middle) { pendingBits_ += middle; });
+        [this](int middle) __attribute__((always_inline)) { pendingBits_ += middle; });
 }
 
 inline void ArithDecoder::rescaleValue()
@@ -186,11 +189,11 @@ inline void ArithDecoder::rescaleValue()
     // Within a half the value shares the interval's settled bits; within the middle half it keeps its leading
     // bit and drops the next, as the interval's ends do.
     rescale(
-        [this](int settled) {
+        [this](int settled) __attribute__((always_inline)) {
             const auto v = static_cast<std::uint32_t>(value_);
             value_ = static_cast<std::int32_t>(((v << settled) & 0xFFFFu) | input_.getBits(settled));
         },
-        [this](int middle) {
+        [this](int middle) __attribute__((always_inline)) {
             const auto v = static_cast<std::uint32_t>(value_);
             value_ = static_cast<std::int32_t>((v & 0x8000u) | ((v << middle) & 0x7FFFu) | input_.getBits(middle));
         });
@@ -233,17 +236,22 @@ inline int ArithDecoder::decodeAndUpdateInline(FrequencyModel& model)
         input_.fail("corrupt stream: symbol model cannot be decoded");
         return -1;
     }
+    // decodeWith's target, (value - low + 1) * total - 1 over the range, is compared with the model's interval
+    // ends times the range instead of divided out (a division a step is the longest wait in the decoder's
+    // chain); those products are also the ones narrow forms. The value lies in [low, high], so a < range * total
+    // <= 2^30 and no product overflows.
     const std::int32_t range = high_ - low_ + 1;
-    const std::int32_t target = static_cast<std::int32_t>(static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1)
-                                                          / static_cast<std::uint32_t>(range));
-    std::int32_t cumulative = 0;
-    std::int32_t count = 0;
-    const int position = model.findInlinePosition(target, cumulative, count);
+    const auto a = static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1);
+    std::uint32_t below = 0;
+    std::uint32_t end = 0;
+    const int position = model.findInlinePositionScaled(a, static_cast<std::uint32_t>(range), below, end);
     if (position < 0) {
         input_.fail("corrupt stream: arithmetic code outside every symbol");
         return -1;
     }
-    narrow(range, cumulative, count, reciprocals_[total]);
+    const Reciprocal& divisor = reciprocals_[total];
+    high_ = low_ + divideExactly(static_cast<std::int32_t>(end), divisor) - 1;
+    low_ = low_ + divideExactly(static_cast<std::int32_t>(below), divisor);
     rescaleValue();
     return model.updateInlineAtPosition(position);
 }

@@ -47,11 +47,19 @@ public:
     void updateInline(int symbol);
     // findInline giving the symbol's position instead of the symbol, and updateInline of the symbol at that
     // position, which it returns: the decoder's step, the position found once.
-    int findInlinePosition(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
-    int updateInlineAtPosition(int position);
+    [[gnu::always_inline]] int findInlinePosition(std::int32_t target, std::int32_t& cumulative,
+                                                  std::int32_t& count) const;
+    [[gnu::always_inline]] int updateInlineAtPosition(int position);
+    // findInlinePosition of target = scaled / scale (0 < scale, every count times scale below 2^32) without the
+    // division: target < x exactly when scaled < x * scale. Gives the symbol's interval times scale in
+    // [scaledCumulative, scaledEnd) instead of the interval.
+    [[gnu::always_inline]] int findInlinePositionScaled(std::uint32_t scaled, std::uint32_t scale,
+                                                        std::uint32_t& scaledCumulative,
+                                                        std::uint32_t& scaledEnd) const;
     // countInline, cumulativeInline and total before updateInline(symbol), found on the way to the update: the
     // encoder's step, the symbol's position looked up once.
-    void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative, std::int32_t& total);
+    [[gnu::always_inline]] void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative,
+                                                         std::int32_t& total);
     std::int32_t countInline(int symbol) const
     {
         const std::int32_t* const d = storage_.inlined;
@@ -106,7 +114,7 @@ private:
     // Returns j.
     static int promote(std::int32_t* position, std::int32_t* symbolAtPosition, int symbol, int i, int j);
     // updateInline of the symbol at position i, whose count is c.
-    void updateInlineAt(int symbol, int i, std::int32_t c);
+    [[gnu::always_inline]] void updateInlineAt(int symbol, int i, std::int32_t c);
     // Halves when the total has reached maxTotal.
     void halveAtLimit();
     static std::int32_t cumulativeIn(const std::int32_t* count, int n, int symbol);
@@ -174,6 +182,38 @@ inline int FrequencyModel::findInlinePosition(std::int32_t target, std::int32_t&
     if (belowLeft <= target && target < belowLeft + count[1]) {
         cumulativeCount = belowLeft;
         symbolCountHere = count[1];
+        return 1;
+    }
+    return -1;
+}
+
+inline int FrequencyModel::findInlinePositionScaled(std::uint32_t scaled, std::uint32_t scale,
+                                                    std::uint32_t& scaledCumulative, std::uint32_t& scaledEnd) const
+{
+    const std::int32_t* const count = storage_.inlined;
+    const std::int32_t* const left = count + 3;
+    const auto times = [scale](std::int32_t x) { return static_cast<std::uint32_t>(x) * scale; };
+    const std::uint32_t below = times(left[0]);
+    if (below <= scaled) {
+        const std::uint32_t base = times(left[0] + count[0]);
+        if (scaled < base) {
+            scaledCumulative = below;
+            scaledEnd = base;
+            return 0;
+        }
+        const std::int32_t belowRight = left[0] + count[0] + left[2];
+        const std::uint32_t end = times(belowRight + count[2]);
+        if (times(belowRight) <= scaled && scaled < end) {
+            scaledCumulative = times(belowRight);
+            scaledEnd = end;
+            return 2;
+        }
+        return -1;
+    }
+    const std::uint32_t end = times(left[1] + count[1]);
+    if (times(left[1]) <= scaled && scaled < end) {
+        scaledCumulative = times(left[1]);
+        scaledEnd = end;
         return 1;
     }
     return -1;

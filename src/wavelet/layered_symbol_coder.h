@@ -108,12 +108,14 @@ public:
         codeWith(layer, stream.arith, v, context);
     }
     // codeAndUpdate through the stream's encoder or a local copy of it (see ArithEncoder::resumeFrom).
-    static void codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context);
+    // Always inlined, as the coder's steps under it: see ArithEncoder::encodeFromModel.
+    [[gnu::always_inline]] static void codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context);
     // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
     int readFrom(const LayerModels& layer, DecoderStream& stream, int context);
     // readFrom through a local copy of the stream's decoder (see ArithDecoder::resumeFrom), `bits` the stream's
     // input: false, with the input marked failed, where readFrom fails; else the value in `v`.
-    static bool readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits, int context, int& v);
+    [[gnu::always_inline]] static bool readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits,
+                                                int context, int& v);
     // Whether layerModels(layer) may be asked (a damaged stream can ask for a layer the coder lacks).
     bool hasLayer(int layer) const { return static_cast<unsigned>(layer) < static_cast<unsigned>(layerCount_); }
 
