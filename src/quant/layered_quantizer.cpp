@@ -300,10 +300,13 @@ template <bool Avx2, class Error>
     const std::int32_t maxTotal = pricing[0].maxTotal();
     WaitingLayers w;
     PricingModel* waiting[WaitingLayers::kLanes] = {};
+    float refineMoves[WaitingLayers::kLanes][2] = {}; // what a refinement bit of 0, 1 adds to the residual
     for (int k = 0; k < layers; ++k) {
         waiting[k] = &LayeredSymbolCoder::pricingCopy(pricing[k], 0, 0);
         w.load(k, *waiting[k]);
         w.thresholds[k] = steps[k].t;
+        refineMoves[k][0] = steps[k].half;
+        refineMoves[k][1] = -steps[k].half;
         w.rates[k] = sums[k].rate;
         w.changes[k] = sums[k].change;
     }
@@ -333,7 +336,10 @@ template <bool Avx2, class Error>
         }
         for (; k < layers; ++k) {
             const float change = deduct(w.changes[k], e);
-            const int symbol = chooseSymbol(true, steps[k], r);
+            // chooseSymbol(true, steps[k], r) without a branch on the bit, which is as good as random: r - T / 2
+            // is r + (-T / 2) exactly (T is finite), so adding the move the bit selects gives the same r.
+            const int symbol = r > 0.0f ? 1 : 0;
+            r += refineMoves[k][symbol];
             e = error(r);
             w.changes[k] = accumulate(change, e);
             PricingModel& m = LayeredSymbolCoder::pricingCopy(pricing[k], symbol, state);
