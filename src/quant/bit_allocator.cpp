@@ -118,6 +118,7 @@ void BitAllocator::allocateToBudget(std::span<const CoefficientSet> sets, std::i
 void BitAllocator::spendRemainder(std::span<const CoefficientSet> sets, float remainingBits,
                                   std::span<const float> weights)
 {
+    remainderBits_ = remainingBits;
     // Every step raises one precision, so the loop ends after at most sets x precisions steps.
     for (;;) {
         float bestSlope = 0.0f;

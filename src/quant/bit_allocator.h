@@ -47,11 +47,14 @@ public:
     // How the last allocateToBudget went: every slope chosen at, in order, and whether the remainder was spent.
     const std::vector<float>& slopesTried() const { return slopesTried_; }
     bool remainderSpent() const { return remainderSpent_; }
+    // The bits the last spendRemainder started with.
+    float remainderBits() const { return remainderBits_; }
 
 private:
     std::vector<int> precisions_;
     std::vector<float> slopesTried_;
     bool remainderSpent_ = false;
+    float remainderBits_ = 0.0f;
 };
 
 } // namespace nubo

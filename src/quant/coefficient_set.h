@@ -19,6 +19,12 @@ public:
     // Analyses the subband, then asks precisions 0, 1, ..., n - 1 in that order, so the layered quantiser computes
     // every layer once and reuses it for the next precision.
     void computeRateDistortion(int precisionCount, float minimumStep);
+    // computeRateDistortion in steps, for a quantiser that may stop pricing early: begin analyses the subband
+    // and tabulates what the quantiser prices now, extend tabulates again (a quantiser that stopped goes on
+    // as far as it will now), finish lets the quantiser free what pricing needed.
+    void beginRateDistortion(int precisionCount, float minimumStep);
+    void extendRateDistortion(float minimumStep);
+    void finishRateDistortion();
 
     std::int32_t count() const { return count_; }
     float* data() const { return data_; }
@@ -39,6 +45,8 @@ private:
     int precisionCount_ = 0;
     std::vector<float> rates_;
     std::vector<float> distortions_;
+
+    void tabulate(float minimumStep);
 };
 
 } // namespace nubo

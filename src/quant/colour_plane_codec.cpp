@@ -72,7 +72,8 @@ struct PlaneWork {
 
 // The plane's transform (masked) and its bands' quantisers and sets, not yet priced.
 void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
-                  const RegionSet* mask, float rateCeiling)
+                  const RegionSet* mask, float rateCeiling, float pricingSlope, float planeWeight,
+                  const std::vector<float>& gains)
 {
     work.transform = std::make_unique<WaveletTransform>(wavelet, plane, stages, -1, work.diagnostics);
     WaveletTransform& transform = *work.transform;
@@ -91,6 +92,8 @@ void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& pla
             kColourPrecisions));
         ContextQuantizer& quantizer = *work.quantizers.back();
         quantizer.setRateCeiling(rateCeiling);
+        if (static_cast<std::size_t>(b) < gains.size())
+            quantizer.setPricingSlope(pricingSlope, planeWeight * gains[static_cast<std::size_t>(b)]);
         quantizer.setBufferPool(work.buffers.get());
         work.sets.emplace_back(transform.subbandData(b), transform.subbandSize(b), quantizer);
     }
@@ -119,36 +122,54 @@ void runSideBySide(const std::vector<std::function<void()>>& tasks)
         helper.get();
 }
 
-// Prices every band of the three planes, the largest first. A band's pricing touches only its own quantiser and
-// set, so the tables are the same whatever thread prices which band; taking bands rather than planes keeps the
-// cores busy although the planes' bands differ in cost (the luma plane's the most).
-void priceBands(PlaneWork (&work)[3])
+// Prices the bands of the three planes, the largest first: every band when starting, afterwards those whose
+// pricing paused, each as far as its pricing slope now lets it go. A band's pricing touches only its own
+// quantiser and set, so the tables are the same whatever thread prices which band; taking bands rather than
+// planes keeps the cores busy although the planes' bands differ in cost (the luma plane's the most).
+void priceBands(PlaneWork (&work)[3], bool starting)
 {
     std::vector<CoefficientSet*> bands;
     for (PlaneWork& plane : work)
-        for (CoefficientSet& set : plane.sets)
-            bands.push_back(&set);
+        for (std::size_t b = 0; b < plane.sets.size(); ++b)
+            if (starting || plane.quantizers[b]->pricingPaused())
+                bands.push_back(&plane.sets[b]);
     std::stable_sort(bands.begin(), bands.end(),
                      [](const CoefficientSet* a, const CoefficientSet* b) { return a->count() > b->count(); });
     std::vector<std::function<void()>> tasks;
     tasks.reserve(bands.size());
-    for (CoefficientSet* set : bands)
-        tasks.emplace_back([set] { set->computeRateDistortion(kColourPrecisions, kColourMinimumStep); });
+    for (CoefficientSet* set : bands) {
+        if (starting)
+            tasks.emplace_back([set] { set->beginRateDistortion(kColourPrecisions, kColourMinimumStep); });
+        else
+            tasks.emplace_back([set] { set->extendRateDistortion(kColourMinimumStep); });
+    }
     runSideBySide(tasks);
 }
 
-// The three planes transformed, their bands tabulated. A plane whose transform failed has no sets.
+// The three planes transformed, their bands tabulated as far as `pricingSlope` asks (0: every pass). A plane
+// whose transform failed has no sets. The quantisers keep their working arrays until finishPricing.
 void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatImage (&planes)[3], int stages,
-                    const RegionSet* mask, float rateCeiling)
+                    const RegionSet* mask, float rateCeiling, float pricingSlope,
+                    const std::array<float, 3>& planeWeights, const std::vector<float>& gains)
 {
     const auto buffers = std::make_shared<ContextBufferPool>();
     for (PlaneWork& plane : work)
         plane.buffers = buffers;
     std::vector<std::function<void()>> prepare;
     for (int c = 0; c < 3; ++c)
-        prepare.emplace_back([&, c] { preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling); });
+        prepare.emplace_back([&, c] {
+            preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling, pricingSlope,
+                         planeWeights[static_cast<std::size_t>(c)], gains);
+        });
     runSideBySide(prepare);
-    priceBands(work);
+    priceBands(work, true);
+}
+
+void finishPricing(PlaneWork (&work)[3])
+{
+    for (PlaneWork& plane : work)
+        for (CoefficientSet& set : plane.sets)
+            set.finishRateDistortion();
 }
 
 std::string writePlane(const PlaneWork& work, const int* precisions)
@@ -208,11 +229,33 @@ std::string allocationReport(const PlaneWork (&work)[3], const std::array<const 
     return text;
 }
 
+// The three planes' tabulated subbands in allocation order, with their distortion weights.
+void gatherSets(const PlaneWork (&work)[3], const std::array<float, 3>& planeWeights, const std::vector<float>& gains,
+                std::vector<CoefficientSet>& sets, std::vector<float>& weights)
+{
+    const std::size_t n = work[0].sets.size();
+    sets.reserve(3 * n);
+    weights.reserve(3 * n);
+    for (std::size_t c = 0; c < 3; ++c) {
+        for (std::size_t b = 0; b < n; ++b) {
+            sets.push_back(work[c].sets[b]);
+            weights.push_back(planeWeights[c] * gains[b]);
+        }
+    }
+}
+
+// What an allocation looked at besides the precisions it chose: every slope it chose at and the most bits a
+// spending of the remainder started with (0 when none ran).
+struct AllocationTrace {
+    std::vector<float> slopes;
+    float remainderBits = 0.0f;
+};
+
 // The allocation for `budgetBytes`: the passes are aimed at the budget less a reserve for the plane and subband
 // headers, then whatever the exact headers leave of that reserve is spent too. `target` is the aim.
 std::vector<int> choosePrecisions(const PlaneWork (&work)[3], std::span<const CoefficientSet> sets,
                                   std::span<const float> weights, int sizeBits, int budgetBytes, int& target,
-                                  DiagnosticSink& report)
+                                  DiagnosticSink& report, AllocationTrace* trace = nullptr)
 {
     const int n = static_cast<int>(work[0].sets.size());
     const int reservedBits = 3 * (kReservedPlaneBits + sizeBits) + 3 * n * kReservedHeaderBits;
@@ -234,25 +277,120 @@ std::vector<int> choosePrecisions(const PlaneWork (&work)[3], std::span<const Co
     // A band raised from precision 0 adds its exponent to the header: keep room for a few.
     const float spare = static_cast<float>(budgetBytes) * 8.0f - static_cast<float>(headerBits) - rate
                       - static_cast<float>(4 * kReservedHeaderBits);
+    if (trace != nullptr) {
+        trace->slopes = allocator.slopesTried();
+        trace->remainderBits = allocator.remainderSpent() ? allocator.remainderBits() : 0.0f;
+    }
     if (target > 0 && spare > 0.0f) {
         allocator.spendRemainder(sets, spare, weights);
         precisions = allocator.precisions();
+        if (trace != nullptr)
+            trace->remainderBits = std::max(trace->remainderBits, spare);
     }
     return precisions;
 }
 
-// The three planes' tabulated subbands in allocation order, with their distortion weights.
-void gatherSets(const PlaneWork (&work)[3], const std::array<float, 3>& planeWeights, const std::vector<float>& gains,
-                std::vector<CoefficientSet>& sets, std::vector<float>& weights)
+// The first slope bands are priced for, and how much lower each further round of pricing goes; after
+// kPricingRounds rounds every band is priced in full.
+constexpr float kFirstPricingSlope = 65536.0f;
+constexpr float kPricingSlopeStep = 0.25f;
+// A band short of the lowest slope an allocation chose at is priced for this much lower, as the allocation on
+// its deeper table may choose at a slope a little lower.
+constexpr float kPricingSlopeMargin = 0.5f;
+constexpr int kPricingRounds = 16;
+
+// The last priced precision of a set (its rates beyond are +infinity).
+int lastPriced(const CoefficientSet& set)
 {
-    const std::size_t n = work[0].sets.size();
-    sets.reserve(3 * n);
-    weights.reserve(3 * n);
-    for (std::size_t c = 0; c < 3; ++c) {
-        for (std::size_t b = 0; b < n; ++b) {
-            sets.push_back(work[c].sets[b]);
-            weights.push_back(planeWeights[c] * gains[b]);
+    int last = 0;
+    while (last + 1 < set.precisionCount() && std::isfinite(set.rate(last + 1)))
+        ++last;
+    return last;
+}
+
+// Whether an allocation on tables some of whose bands paused their pricing chose what it would have chosen on
+// the whole tables, band by band. A choice at a slope above 0 is settled where the band covers that slope.
+// At slope 0 only whether the total rate lies below the budget matters (the allocation stops there, so the
+// table must be whole): a paused band's whole choice there is the priced one or a later precision of a rate
+// at least the last priced one's, so the whole total is at least this one. A spending of the remainder never
+// reaches past a band's last priced precision when that lies more than the remainder above the band's choice.
+bool bandSettled(const ContextQuantizer& quantizer, const CoefficientSet& set, int precision,
+                 const AllocationTrace& trace)
+{
+    if (!quantizer.pricingPaused())
+        return true;
+    for (const float slope : trace.slopes)
+        if (slope > 0.0f && !quantizer.coversSlope(slope))
+            return false;
+    return set.rate(lastPriced(set)) - set.rate(precision) > trace.remainderBits;
+}
+
+// Whether the allocation stopped at slope 0: its total rate there lay below the budget. (One that chose at no
+// slope, for a budget below zero, never looked at the tables.)
+bool stoppedAtZero(const AllocationTrace& trace)
+{
+    return !trace.slopes.empty()
+        && std::none_of(trace.slopes.begin(), trace.slopes.end(), [](float slope) { return slope > 0.0f; });
+}
+
+// The allocation for `budgetBytes` (choosePrecisions) on tables priced only as far as it needs: the bands are
+// priced for ever lower slopes, each band as far as the last allocation shows it must go, until every band is
+// settled (bandSettled); the report is the settled allocation's. `sets` and `weights` are left gathered from
+// the final tables.
+std::vector<int> settleAllocation(PlaneWork (&work)[3], const std::array<float, 3>& planeWeights,
+                                  const std::vector<float>& gains, int sizeBits, int budgetBytes, int& target,
+                                  std::vector<CoefficientSet>& sets, std::vector<float>& weights,
+                                  DiagnosticSink& report)
+{
+    for (int round = 1;; ++round) {
+        sets.clear();
+        weights.clear();
+        gatherSets(work, planeWeights, gains, sets, weights);
+        std::vector<ContextQuantizer*> quantizers;
+        for (PlaneWork& plane : work)
+            for (auto& quantizer : plane.quantizers)
+                quantizers.push_back(quantizer.get());
+        const bool paused = std::any_of(quantizers.begin(), quantizers.end(),
+                                        [](const ContextQuantizer* q) { return q->pricingPaused(); });
+        if (!paused)
+            return choosePrecisions(work, sets, weights, sizeBits, budgetBytes, target, report);
+        StringSink roundReport;
+        AllocationTrace trace;
+        const std::vector<int> precisions
+            = choosePrecisions(work, sets, weights, sizeBits, budgetBytes, target, roundReport, &trace);
+        const bool atZero = stoppedAtZero(trace);
+        bool settled = !atZero;
+        float lowest = std::numeric_limits<float>::infinity();
+        for (const float s : trace.slopes)
+            if (s > 0.0f)
+                lowest = std::min(lowest, s);
+        for (std::size_t k = 0; k < sets.size(); ++k) {
+            ContextQuantizer& quantizer = *quantizers[k];
+            if (!atZero && bandSettled(quantizer, sets[k], precisions[k], trace))
+                continue;
+            settled = false;
+            if (!quantizer.pricingPaused())
+                continue;
+            // Lower for a band that does not cover every slope the allocation chose at (all of them when it
+            // stopped at 0, whose slope says nothing of where the budget lies); far enough past its choice for
+            // a spending of the remainder (unless stopped at 0, where nothing says how far).
+            float slope = quantizer.pricingSlope();
+            if (atZero)
+                slope *= kPricingSlopeStep;
+            else if (!quantizer.coversSlope(lowest))
+                slope = std::min(slope, lowest) * kPricingSlopeMargin;
+            if (round + 1 >= kPricingRounds)
+                slope = 0.0f;
+            if (atZero)
+                quantizer.setPricingSlope(slope, weights[k]);
+            else
+                quantizer.setPricingSlope(slope, weights[k], sets[k].rate(precisions[k]), trace.remainderBits);
         }
+        if (settled) {
+            report.write(roundReport.text());
+            return precisions;
+        }
+        priceBands(work, false);
     }
 }
 
@@ -273,15 +411,18 @@ int workableBudget(const FloatImage (&planes)[3], const std::array<float, 3>& pl
                    int stages, const RegionSet* mask, int sizeBits)
 {
     const Wavelet wavelet(cdf97());
+    const std::vector<float> gains = subbandEnergyGains(wavelet, stages);
     PlaneWork work[3];
-    tabulatePlanes(work, wavelet, planes, stages, mask, std::numeric_limits<float>::infinity());
+    tabulatePlanes(work, wavelet, planes, stages, mask, std::numeric_limits<float>::infinity(), 0.0f, planeWeights,
+                   gains);
+    finishPricing(work);
     for (const PlaneWork& w : work) {
         if (!w.transform->valid())
             return 0;
     }
     std::vector<CoefficientSet> sets;
     std::vector<float> weights;
-    gatherSets(work, planeWeights, subbandEnergyGains(wavelet, stages), sets, weights);
+    gatherSets(work, planeWeights, gains, sets, weights);
     const bool useful = std::any_of(sets.begin(), sets.end(), [](const CoefficientSet& set) {
         for (int j = 1; j < set.precisionCount(); ++j)
             if (std::isfinite(set.rate(j)) && set.rate(j) > 0.0f && set.distortion(j) < set.distortion(0))
@@ -368,7 +509,7 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     const float ceiling = static_cast<float>(std::max(budgetBytes, 0)) * 8.0f;
 
     PlaneWork work[3];
-    tabulatePlanes(work, wavelet, planes, stages, mask, ceiling);
+    tabulatePlanes(work, wavelet, planes, stages, mask, ceiling, kFirstPricingSlope, planeWeights, gains);
     for (const PlaneWork& w : work) {
         const std::string text = w.diagnostics.text();
         if (!text.empty())
@@ -384,14 +525,14 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
         }
     }
 
-    std::vector<CoefficientSet> sets;
-    std::vector<float> weights;
-    gatherSets(work, planeWeights, gains, sets, weights);
-
     const int sizeBits = gammaLength(static_cast<std::uint32_t>(planes[0].width))
                        + gammaLength(static_cast<std::uint32_t>(planes[0].height));
+    std::vector<CoefficientSet> sets;
+    std::vector<float> weights;
     int target = 0;
-    const std::vector<int> precisions = choosePrecisions(work, sets, weights, sizeBits, budgetBytes, target, report);
+    const std::vector<int> precisions
+        = settleAllocation(work, planeWeights, gains, sizeBits, budgetBytes, target, sets, weights, report);
+    finishPricing(work);
 
     report.write(allocationReport(work, planeNames, precisions, weights, budgetBytes, target));
 
@@ -467,7 +608,8 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
         ContextQuantizer& quantizer = *quantizers[static_cast<std::size_t>(b)];
         float* const origin
             = samples.data() + static_cast<std::size_t>(rect.y) * rowLength + static_cast<std::size_t>(rect.x);
-        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength));
+        // The plane starts as zeros (+0), which the high-pass bands start from.
+        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength), true);
         if (!quantizer.decode(stream, precisions[static_cast<std::size_t>(b)]))
             return failure(formatText("subband %d: ", b) + stream.bits.failure());
         quantizers[static_cast<std::size_t>(b)].reset();

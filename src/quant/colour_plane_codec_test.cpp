@@ -143,6 +143,76 @@ TEST(ContextQuantizer, ZeroBandsAndTheRateCeiling)
     EXPECT_LT(finite, 20);
 }
 
+// Pricing paused by a slope goes on where it stopped when the slope is lowered: the precisions priced are those
+// of the whole table, and at every slope the band covers, the least cost among them is the whole table's.
+TEST(ContextQuantizer, PausedPricingSettlesWhatTheWholeTableWould)
+{
+    const std::vector<float> band = detailBand(1600, 11);
+    constexpr float kWeight = 0.75f;
+    const auto tables = [&band](ContextQuantizer& quantizer, std::vector<float>& rates,
+                                std::vector<float>& distortions) {
+        rates.assign(kColourPrecisions, 0.0f);
+        distortions.assign(kColourPrecisions, 0.0f);
+        for (int p = 0; p < kColourPrecisions; ++p)
+            quantizer.rateDistortion(p, kColourMinimumStep, rates[static_cast<std::size_t>(p)],
+                                     distortions[static_cast<std::size_t>(p)]);
+    };
+    // The allocator's choice at a slope: least slope * rate + weight * distortion, ties to the lower.
+    const auto choice = [](const std::vector<float>& rates, const std::vector<float>& distortions, float slope) {
+        int chosen = -1;
+        float best = std::numeric_limits<float>::infinity();
+        for (std::size_t j = 0; j < rates.size(); ++j) {
+            const float cost = slope * rates[j] + distortions[j] * kWeight;
+            if (cost < best) {
+                best = cost;
+                chosen = static_cast<int>(j);
+            }
+        }
+        return chosen;
+    };
+
+    ContextQuantizer whole(40, 40, ContextQuantizer::Orientation::HighBoth, kColourPrecisions);
+    whole.analyze(band.data(), 1600);
+    std::vector<float> wholeRates;
+    std::vector<float> wholeDistortions;
+    tables(whole, wholeRates, wholeDistortions);
+
+    ContextQuantizer paused(40, 40, ContextQuantizer::Orientation::HighBoth, kColourPrecisions);
+    paused.setPricingSlope(1024.0f, kWeight);
+    paused.analyze(band.data(), 1600);
+    std::vector<float> rates;
+    std::vector<float> distortions;
+    int lastPriced = kColourPrecisions;
+    for (const float slope : {1024.0f, 64.0f, 4.0f, 0.25f}) {
+        paused.setPricingSlope(slope, kWeight);
+        tables(paused, rates, distortions);
+        ASSERT_TRUE(paused.pricingPaused()) << slope;
+        ASSERT_TRUE(paused.coversSlope(slope)) << slope;
+        const int priced = static_cast<int>(std::count_if(rates.begin(), rates.end(),
+                                                          [](float r) { return std::isfinite(r); }));
+        EXPECT_LT(priced, 40) << slope; // paused well before the step limit
+        if (lastPriced < kColourPrecisions) {
+            EXPECT_GE(priced, lastPriced) << slope;
+        }
+        lastPriced = priced;
+        for (int p = 0; p < priced; ++p) {
+            EXPECT_EQ(rates[static_cast<std::size_t>(p)], wholeRates[static_cast<std::size_t>(p)]);
+            EXPECT_EQ(distortions[static_cast<std::size_t>(p)], wholeDistortions[static_cast<std::size_t>(p)]);
+        }
+        for (float s = slope; s < 1e7f; s *= 1.5f) {
+            if (paused.coversSlope(s)) {
+                EXPECT_EQ(choice(rates, distortions, s), choice(wholeRates, wholeDistortions, s)) << s;
+            }
+        }
+    }
+    // A slope of 0 never pauses: the whole table.
+    paused.setPricingSlope(0.0f, kWeight);
+    tables(paused, rates, distortions);
+    EXPECT_FALSE(paused.pricingPaused());
+    EXPECT_EQ(rates, wholeRates);
+    EXPECT_EQ(distortions, wholeDistortions);
+}
+
 // Headers a damaged stream carries are refused: a precision beyond the table, an exponent out of range.
 TEST(ContextQuantizer, DamagedHeadersAreRefused)
 {

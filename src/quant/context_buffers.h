@@ -15,7 +15,6 @@ struct ContextBuffers {
     std::vector<std::uint32_t> orderCells;
     std::vector<std::int32_t> order;
     std::vector<float> orderResiduals;
-    std::vector<float> residuals;
 };
 
 // Working arrays handed from band to band among the quantisers of one coding job, which may work on several

@@ -302,7 +302,6 @@ void ContextQuantizer::takeBuffers()
     orderCells_.swap(buffers.orderCells);
     order_.swap(buffers.order);
     orderResiduals_.swap(buffers.orderResiduals);
-    residuals_.swap(buffers.residuals);
     borrowing_ = true;
 }
 
@@ -317,7 +316,6 @@ void ContextQuantizer::giveBuffers()
     buffers.orderCells.swap(orderCells_);
     buffers.order.swap(order_);
     buffers.orderResiduals.swap(orderResiduals_);
-    buffers.residuals.swap(residuals_);
     pool_->give(std::move(buffers));
     borrowing_ = false;
 }
@@ -329,6 +327,7 @@ void ContextQuantizer::endPricing()
     giveBuffers();
     // The passes not priced yet cannot be without the working arrays.
     exhausted_ = true;
+    paused_ = false;
 }
 
 float ContextQuantizer::layerThreshold(int layer) const { return std::ldexp(1.0f, exponent_ - layer); }
@@ -354,12 +353,6 @@ void ContextQuantizer::resetState()
     refined_ = 0;
     passesCoded_ = 0;
     models_.reset();
-    if (source_ != nullptr) {
-        const std::size_t n = static_cast<std::size_t>(count_);
-        residuals_.resize(n);
-        for (std::size_t i = 0; i < n; ++i)
-            residuals_[i] = source_[i] - base_;
-    }
 }
 
 void ContextQuantizer::analyze(const float* data, std::int32_t count)
@@ -378,7 +371,8 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
 
     float largest = 0.0f;
     double distortion = 0.0;
-    for (const float r : residuals_) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count_); ++i) {
+        const float r = residualAt(i);
         const float a = std::fabs(r);
         if (a > largest)
             largest = a;
@@ -399,6 +393,7 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
     }
     findSignificanceLayers();
     exhausted_ = false;
+    paused_ = false;
 }
 
 namespace {
@@ -436,13 +431,13 @@ std::uint8_t significanceLayer(float r, int exponent)
 void ContextQuantizer::findSignificanceLayers()
 {
     significanceLayers_.assign(cellCount(), kNeverSignificant);
-    if (empty() || residuals_.size() != static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_))
+    if (empty() || source_ == nullptr || count_ != width_ * height_)
         return;
     for (int y = 0; y < height_; ++y) {
-        const float* row = residuals_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
         std::uint8_t* layers = significanceLayers_.data() + cellOf(0, y);
         for (int x = 0; x < width_; ++x)
-            layers[x] = significanceLayer(row[x], exponent_);
+            layers[x] = significanceLayer(residualAt(row + static_cast<std::size_t>(x)), exponent_);
     }
 }
 
@@ -485,14 +480,14 @@ template <class Io>
     const SignContext sc = kSignContexts[(hc + 1) * 3 + (vc + 1)];
     int negative = 0;
     if constexpr (!Io::kDecoding)
-        negative = residuals_[index] < 0.0f ? 1 : 0;
+        negative = residualAt(index) < 0.0f ? 1 : 0;
     negative = io.bit(models_.sign(sc.context), negative ^ sc.flip) ^ sc.flip;
     const double placed = kPlacedBySign[negative] * static_cast<double>(t);
     if constexpr (Io::kDecoding) {
         target_[index] = static_cast<float>(static_cast<double>(target_[index]) + placed);
     } else {
         // From here on the residual lives in the order of significance, where the refinement passes walk it.
-        const float before = residuals_[index];
+        const float before = residualAt(index);
         const float r = static_cast<float>(static_cast<double>(before) - placed);
         if constexpr (Io::kPricing)
             io.change += squared(r) - squared(before);
@@ -810,6 +805,9 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 exhausted_ = true;
                 break;
             }
+            paused_ = pricingSlope_ > 0.0f && r - pricingRate_ > pricingMargin_ && coveredBefore(pass, pricingSlope_);
+            if (paused_)
+                break;
             PriceIo io;
             codePass(io, pass);
             passRates_[static_cast<std::size_t>(pass)] = static_cast<float>(io.rate);
@@ -825,6 +823,39 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
     rate = r;
     distortion = d;
 }
+
+bool ContextQuantizer::coveredBefore(int pass, float slope) const
+{
+    if (!(slope > 0.0f) || !(weight_ > 0.0f) || !std::isfinite(weight_))
+        return false;
+    // The precisions 0 ... pass, summed as rateDistortion sums them, and the best cost among them as the
+    // allocator computes it.
+    float r = 0.0f;
+    float d = baseDistortion_;
+    float best = std::numeric_limits<float>::infinity();
+    double sums = std::fabs(static_cast<double>(d));
+    for (int j = 0; j <= pass; ++j) {
+        const float cost = slope * r + d * weight_;
+        if (cost < best)
+            best = cost;
+        if (j == pass)
+            break;
+        r += passRates_[static_cast<std::size_t>(j)];
+        d += passChanges_[static_cast<std::size_t>(j)];
+        sums += std::fabs(static_cast<double>(d)) + std::fabs(static_cast<double>(passChanges_[static_cast<std::size_t>(j)]));
+    }
+    // Every later precision has a rate of at least r. Its distortion, the squared error of residuals that never
+    // again exceed twice this layer's threshold, is a sum that is never negative, computed with at most a
+    // rounding error of 2^-24 of every partial sum and term: the priced ones (at most 2^-20 of `sums`, with
+    // room), the later ones (below 2^-8 of count * threshold^2 for at most 120 more terms, each of at most 12
+    // count * threshold^2). The cost of a later precision is at least slope * r less twice its weighted bound.
+    const double t = static_cast<double>(layerThreshold(pass / kPassesPerLayer));
+    const double bound = 0x1p-20 * sums + 0x1p-8 * static_cast<double>(count_) * t * t;
+    const double floor = static_cast<double>(slope * r) - 2.0 * static_cast<double>(weight_) * bound;
+    return std::isfinite(floor) && floor >= static_cast<double>(best);
+}
+
+bool ContextQuantizer::coversSlope(float slope) const { return !paused_ || coveredBefore(passesCoded_, slope); }
 
 void ContextQuantizer::encode(EncoderStream& stream, int precision)
 {
@@ -902,15 +933,15 @@ void ContextQuantizer::prepareDecode(float* data, std::int32_t count)
     prepareDecodeRows(data, count == 0 ? 0 : width_, count == 0 ? 0 : height_, width_);
 }
 
-void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength)
+void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength, bool zeroed)
 {
     target_ = origin;
     source_ = nullptr;
-    residuals_.clear();
     const bool fits = width == width_ && height == height_ && rowLength >= width_ && origin != nullptr;
     count_ = fits ? width_ * height_ : 0;
     rowLength_ = fits ? static_cast<std::size_t>(rowLength) : static_cast<std::size_t>(width_);
-    for (int y = 0; y < (fits ? height_ : 0); ++y)
+    const bool startsAtZero = std::bit_cast<std::uint32_t>(base_) == 0u;
+    for (int y = 0; y < (fits && !(zeroed && startsAtZero) ? height_ : 0); ++y)
         std::fill_n(origin + static_cast<std::size_t>(y) * rowLength_, width_, base_);
     // The working arrays are set up by decode, and only for a band with passes to decode.
 }

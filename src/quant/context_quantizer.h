@@ -54,6 +54,26 @@ public:
     // Precisions whose rate before their last pass already exceeds this many bits are priced +infinity without
     // being computed (they cannot fit a budget of that size).
     void setRateCeiling(float bits) { rateCeiling_ = bits; }
+    // Pricing pauses before a pass once the precisions priced settle every allocation at slopes of at least
+    // `slope` (coversSlope) for a band whose distortion the allocation weighs by `weight`; a later
+    // rateDistortion with a lower slope goes on from there. A slope of 0 (the default) never pauses.
+    // Nor does it pause while the rate priced lies no more than `margin` bits above `rate`.
+    void setPricingSlope(float slope, float weight, float rate = 0.0f, float margin = -1.0f)
+    {
+        pricingSlope_ = slope;
+        weight_ = weight;
+        pricingRate_ = rate;
+        pricingMargin_ = margin;
+    }
+    float pricingSlope() const { return pricingSlope_; }
+    // Pricing paused by the slope with passes left that could be priced: the precisions beyond the last priced
+    // one read as +infinity for now.
+    bool pricingPaused() const { return paused_; }
+    // Whether the choice of an allocation at `slope` among this band's precisions (least slope * rate + weight
+    // * distortion, ties to the lower) is the same with the precisions not priced yet as without them: true
+    // unless paused; when paused, their rates are at least the last priced one's and their distortions above
+    // a bound of the rounding of the sums, so none can cost less than the best priced one.
+    bool coversSlope(float slope) const;
     // Working arrays come from `pool` (which must outlive the quantiser) when the band is analysed, coded or
     // prepared for decoding, and go back to it after pricing, after coding and on destruction.
     void setBufferPool(ContextBufferPool* pool) { pool_ = pool; }
@@ -62,8 +82,8 @@ public:
     void prepareDecode(float* data, std::int32_t count) override;
     // As prepareDecode, for a band lying in a larger plane: width x height samples from `origin`, rows
     // `rowLength` samples apart (at least the width). A band of another size than this quantiser's decodes no
-    // layers.
-    void prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength);
+    // layers. `zeroed` says the samples hold +0 already, so a band starting from +0 leaves them as they are.
+    void prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength, bool zeroed = false);
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
     void encode(EncoderStream& stream, int precision) override;
     bool decode(DecoderStream& stream, int precision) override;
@@ -111,6 +131,10 @@ private:
     void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
 
     void resetState();
+    // Encoding side: what is left to code of coefficient `index` while it is not significant.
+    float residualAt(std::size_t index) const { return source_[index] - base_; }
+    // coversSlope for the precisions 0 ... pass priced.
+    bool coveredBefore(int pass, float slope) const;
     void takeBuffers();
     void giveBuffers();
     void findSignificanceLayers();
@@ -164,10 +188,14 @@ private:
     std::vector<float> passChanges_;
 
     const float* source_ = nullptr;
-    std::vector<float> residuals_; // encoding side
     float* target_ = nullptr;      // decoding side
-    std::size_t rowLength_ = 0;    // samples from one row of the band to the next in residuals_ or target_
+    std::size_t rowLength_ = 0;    // samples from one row of the band to the next in source_ or target_
     bool exhausted_ = false;       // a pass was priced +infinity: every later one is too
+    bool paused_ = false;          // pricing stopped before pass passesCoded_ by the pricing slope
+    float pricingSlope_ = 0.0f;
+    float weight_ = 1.0f;
+    float pricingRate_ = 0.0f;
+    float pricingMargin_ = -1.0f;
     ContextBufferPool* pool_ = nullptr;
     bool borrowing_ = false;       // the working arrays came from pool_
 };
