@@ -156,6 +156,30 @@ void RasterImage::setChannelFromPlane(int channel, const float* values)
         *p = planeValueToByte(values[i]);
 }
 
+std::vector<std::uint8_t> RasterImage::planeBytes(const float* values, std::size_t count)
+{
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= count; i += 4) {
+        std::uint8_t four[4];
+        fourPlaneValuesToBytes(values + i, four);
+        std::copy_n(four, 4, bytes.data() + i);
+    }
+#endif
+    for (; i < count; ++i)
+        bytes[i] = planeValueToByte(values[i]);
+    return bytes;
+}
+
+void RasterImage::setChannel(int channel, const std::uint8_t* bytes)
+{
+    const std::size_t pixels = data_.size() / kBytesPerPixel;
+    std::uint8_t* p = data_.data() + channel;
+    for (std::size_t i = 0; i < pixels; ++i, p += kBytesPerPixel)
+        *p = bytes[i];
+}
+
 bool RasterImage::fromPlanes(const float* red, const float* green, const float* blue, int width, int height)
 {
     if (!allocate(width, height))

@@ -52,6 +52,10 @@ public:
     // the other channels left alone: a picture built plane by plane, each plane freed once it is written. Calls
     // for different channels touch different bytes, so they may run concurrently.
     void setChannelFromPlane(int channel, const float* values);
+    // The bytes setChannelFromPlane writes for `count` floats, and one channel set from such bytes: a plane can
+    // be freed before the picture it goes into is taken.
+    static std::vector<std::uint8_t> planeBytes(const float* values, std::size_t count);
+    void setChannel(int channel, const std::uint8_t* bytes);
     // Pixels first ... first + count - 1 (buffer order) from `count` floats of each plane, by fromPlanes's rule
     // and bytes (pixels past the picture's end are left out). A picture built piece by piece needs no whole planes.
     void setPixelsFromPlanes(std::size_t first, std::size_t count, const float* red, const float* green,

@@ -8,6 +8,7 @@
 #include "wavelet/integer_codes.h"
 
 #include <future>
+#include <new>
 #include <istream>
 #include <ostream>
 
@@ -210,8 +211,18 @@ Status buildWaveletPicture(const WaveletPayload& payload, const FloatImage (&pla
 
 Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stages, PlaneByPlanePicture& target)
 {
-    FloatImage plane;
-    NUBO_RETURN_IF_ERROR(decodeWaveletPlane(payload, index, stages, plane));
+    // Only the bytes outlive the decoding: the picture is taken once the first plane is done, while the others
+    // are still decoding, and a float plane held beside it would add to that peak.
+    std::vector<std::uint8_t> channel;
+    {
+        FloatImage plane;
+        NUBO_RETURN_IF_ERROR(decodeWaveletPlane(payload, index, stages, plane));
+        try {
+            channel = RasterImage::planeBytes(plane.data.data(), plane.data.size());
+        } catch (const std::bad_alloc&) {
+            return failure(formatText("wavelet payload: no room for the %s plane's bytes", channelName(index)));
+        }
+    }
     std::call_once(target.once, [&payload, &target] {
         if (!target.picture.allocate(payload.width, payload.height))
             target.started = failure(formatText("wavelet payload: a %d x %d picture is beyond the size limits",
@@ -219,7 +230,7 @@ Status decodeWaveletPlaneInto(const WaveletPayload& payload, int index, int stag
     });
     NUBO_RETURN_IF_ERROR(target.started);
     // Red, green, blue planes fill the picture's channels 2, 1, 0.
-    target.picture.setChannelFromPlane(2 - index, plane.data.data());
+    target.picture.setChannel(2 - index, channel.data());
     return {};
 }
 
