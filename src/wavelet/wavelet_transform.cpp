@@ -3,6 +3,7 @@
 #include "common/limits.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -34,10 +35,18 @@ WaveletTransform::WaveletTransform(const Wavelet& wavelet, FloatImage&& source, 
     source = FloatImage();
     const bool sourceWhole = plane.width >= 0 && plane.height >= 0
         && plane.data.size() == static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height);
-    if (!sourceWhole || !buildBandTable(plane.width, plane.height, steps))
+    if (!sourceWhole || !layOutBands(plane.width, plane.height, steps))
         return;
     wavelet.transform2d(plane.data.data(), plane.data.data(), width_, height_, steps_, symmetric_, diagnostics);
-    splitIntoBands(plane.data.data());
+    // The bands are laid out in the plane itself: a second plane-sized buffer held beside it for the copy would
+    // add to the peak memory of every plane prepared at once.
+    try {
+        splitIntoBandsInPlace(plane.data);
+    } catch (const std::bad_alloc&) {
+        subbands_.clear();
+        return;
+    }
+    data_ = std::move(plane.data);
 }
 
 WaveletTransform::WaveletTransform(const Wavelet& wavelet, int width, int height, int steps, int symmetric)
@@ -78,6 +87,28 @@ std::vector<SubbandRect> subbandLayout(int width, int height, int steps)
 
 bool WaveletTransform::buildBandTable(int width, int height, int steps)
 {
+    if (!layOutBands(width, height, steps))
+        return false;
+    try {
+        data_.assign(bandSamples(), 0.0f);
+    } catch (const std::bad_alloc&) {
+        data_.clear();
+        subbands_.clear();
+        return false;
+    }
+    return true;
+}
+
+std::size_t WaveletTransform::bandSamples() const
+{
+    if (subbands_.empty())
+        return 0;
+    const Subband& last = subbands_.back();
+    return last.offset + static_cast<std::size_t>(last.width) * static_cast<std::size_t>(last.height);
+}
+
+bool WaveletTransform::layOutBands(int width, int height, int steps)
+{
     const std::vector<SubbandRect> layout = subbandLayout(width, height, steps);
     if (layout.empty())
         return false;
@@ -89,13 +120,6 @@ bool WaveletTransform::buildBandTable(int width, int height, int steps)
     for (Subband& band : bands) {
         band.offset = offset;
         offset += static_cast<std::size_t>(band.width) * static_cast<std::size_t>(band.height);
-    }
-
-    try {
-        data_.assign(offset, 0.0f);
-    } catch (const std::bad_alloc&) {
-        data_.clear();
-        return false;
     }
     subbands_ = std::move(bands);
     width_ = width;
@@ -114,6 +138,42 @@ void WaveletTransform::splitIntoBands(const float* plane)
                 = plane + static_cast<std::size_t>(band.y + r) * rowLength + static_cast<std::size_t>(band.x);
             target = std::copy(row, row + band.width, target);
         }
+    }
+}
+
+void WaveletTransform::splitIntoBandsInPlace(std::vector<float>& plane)
+{
+    // Level by level from the finest: the level's region is the first regionWidth x regionHeight samples, in
+    // rows of regionWidth. Its low quadrant is packed to the front (it is the next level's region), then its
+    // three high bands follow it packed. Every packed row lands at or before where it was read, so only the
+    // bands a packing runs over wait in the scratch: the upper right one, then the lower right one.
+    std::size_t regionWidth = static_cast<std::size_t>(width_);
+    std::size_t regionHeight = static_cast<std::size_t>(height_);
+    std::vector<float> scratch(regionWidth / 2 * ((regionHeight + 1) / 2));
+    float* const region = plane.data();
+    for (int k = 1; k <= steps_; ++k) {
+        const std::size_t lowWidth = (regionWidth + 1) / 2;
+        const std::size_t lowHeight = (regionHeight + 1) / 2;
+        const std::size_t highWidth = regionWidth - lowWidth;
+        const std::size_t highHeight = regionHeight - lowHeight;
+
+        float* saved = scratch.data();
+        for (std::size_t r = 0; r < lowHeight; ++r)
+            saved = std::copy_n(region + r * regionWidth + lowWidth, highWidth, saved);
+        for (std::size_t r = 1; r < lowHeight; ++r)
+            std::memmove(region + r * lowWidth, region + r * regionWidth, lowWidth * sizeof(float));
+        std::copy_n(scratch.data(), highWidth * lowHeight, region + lowWidth * lowHeight);
+
+        float* const lower = region + lowHeight * regionWidth;
+        saved = scratch.data();
+        for (std::size_t r = 0; r < highHeight; ++r)
+            saved = std::copy_n(lower + r * regionWidth + lowWidth, highWidth, saved);
+        for (std::size_t r = 1; r < highHeight; ++r)
+            std::memmove(lower + r * lowWidth, lower + r * regionWidth, lowWidth * sizeof(float));
+        std::copy_n(scratch.data(), highWidth * highHeight, lower + lowWidth * highHeight);
+
+        regionWidth = lowWidth;
+        regionHeight = lowHeight;
     }
 }
 

@@ -80,7 +80,10 @@ private:
     };
 
     bool buildBandTable(int width, int height, int steps);
+    bool layOutBands(int width, int height, int steps);
+    std::size_t bandSamples() const;
     void splitIntoBands(const float* plane);
+    void splitIntoBandsInPlace(std::vector<float>& plane);
     void gatherIntoPlane(float* plane) const;
 
     const Wavelet* wavelet_;

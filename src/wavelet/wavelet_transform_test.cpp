@@ -150,16 +150,23 @@ TEST(WaveletTransformBands, LayoutTilesThePlaneLikeTheTransform)
 // A transform that takes its source over gives the same bits as one that copies it, and leaves the source empty.
 TEST(WaveletTransformBands, TakingTheSourceOverGivesTheSameBands)
 {
+    // The taken plane is packed into bands in place: odd and even sides, and more steps than halvings.
     const Wavelet wavelet(cdf97());
-    const FloatImage image = testImage(37, 21, 8u);
-    const WaveletTransform copied(wavelet, image, 3, -1, discardSink());
-    FloatImage owned = image;
-    const WaveletTransform taken(wavelet, std::move(owned), 3, -1, discardSink());
-    ASSERT_TRUE(taken.valid());
-    EXPECT_TRUE(owned.data.empty());
-    ASSERT_EQ(taken.subbandCount(), copied.subbandCount());
-    for (int i = 0; i < 37 * 21; ++i)
-        ASSERT_EQ(reference::bits(taken.data()[i]), reference::bits(copied.data()[i])) << "coefficient " << i;
+    const struct {
+        int width, height, steps;
+    } cases[] = {{37, 21, 3}, {64, 48, 5}, {1, 9, 4}, {33, 2, 6}, {18, 35, 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.steps << " steps");
+        const FloatImage image = testImage(c.width, c.height, 8u);
+        const WaveletTransform copied(wavelet, image, c.steps, -1, discardSink());
+        FloatImage owned = image;
+        const WaveletTransform taken(wavelet, std::move(owned), c.steps, -1, discardSink());
+        ASSERT_TRUE(taken.valid());
+        EXPECT_TRUE(owned.data.empty());
+        ASSERT_EQ(taken.subbandCount(), copied.subbandCount());
+        for (int i = 0; i < c.width * c.height; ++i)
+            ASSERT_EQ(reference::bits(taken.data()[i]), reference::bits(copied.data()[i])) << "coefficient " << i;
+    }
     FloatImage refused(4, 4);
     refused.data.resize(3);
     EXPECT_FALSE(WaveletTransform(wavelet, std::move(refused), 2, -1, discardSink()).valid());
