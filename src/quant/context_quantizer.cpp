@@ -181,6 +181,7 @@ struct PriceIo {
         rate += 1.0;
         return value;
     }
+    static constexpr bool stopped() { return false; }
     // n zeros in a row, priced and adapted one by one as bit() would, with the model held in registers.
     void zeros(BinaryModel& model, int n)
     {
@@ -211,26 +212,38 @@ struct EncodeIo {
         stream.arith.encode(model.count(value), model.cumulative(value), model.total());
         return value;
     }
+    static constexpr bool stopped() { return false; }
 };
 
+// Decoding reads through a copy of the stream's decoder (see ArithDecoder::resumeFrom), held here in a local of
+// the decoding call so its interval can stay in registers. The first bad symbol marks the input failed, and the
+// passes stop at the next stripe: the band is lost then anyway, and no symbol has to test the input's mark.
 struct DecodeIo {
     static constexpr bool kDecoding = true;
     static constexpr bool kPricing = false;
-    DecoderStream& stream;
+    ArithDecoder arith;
+    bool bad = false;
 
     int bit(BinaryModel& model, int)
     {
-        const int value = stream.arithDecoder().decodeBinary(model);
-        if (stream.bits.failed())
+        const int value = arith.decodeBinary(model);
+        if (value < 0) [[unlikely]] {
+            bad = true;
             return 0;
+        }
         model.update(value);
         return value;
     }
     int plainBit(BinaryModel& model, int)
     {
-        const int value = stream.arithDecoder().decodeBinary(model);
-        return stream.bits.failed() ? 0 : value;
+        const int value = arith.decodeBinary(model);
+        if (value < 0) [[unlikely]] {
+            bad = true;
+            return 0;
+        }
+        return value;
     }
+    bool stopped() const { return bad; }
 };
 
 double squared(float e) { return static_cast<double>(e) * static_cast<double>(e); }
@@ -615,7 +628,7 @@ void ContextQuantizer::significancePass(Io& io, int layer, float t)
 {
     const std::size_t s = static_cast<std::size_t>(stride_);
     constexpr std::uint8_t looked = kSignificant | kNeighbour;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
+    for (int y0 = 0; y0 < height_ && !io.stopped(); y0 += 4) {
         if (!stripeActive_[static_cast<std::size_t>(y0 / 4)])
             continue;
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
@@ -688,7 +701,7 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
     const std::size_t s = static_cast<std::size_t>(stride_);
     const std::size_t w = rowLength_;
     constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
+    for (int y0 = 0; y0 < height_ && !io.stopped(); y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
         for (int x0 = 0; x0 < width_; x0 += kBlockColumns) {
             // Per block of columns: which are coded by a run symbol (no cell busy) and, when encoding, which of
@@ -960,15 +973,19 @@ bool ContextQuantizer::decode(DecoderStream& stream, int precision)
         takeBuffers();
         resetState();
     }
-    DecodeIo io{stream};
-    for (int q = 0; q < precision; ++q) {
+    if (precision == 0)
+        return true;
+    ArithDecoder& shared = stream.arithDecoder();
+    DecodeIo io{shared};
+    bool whole = true;
+    for (int q = 0; whole && q < precision; ++q) {
         codePass(io, q);
         if (stream.bits.pastEnd())
             stream.bits.fail("truncated stream: it ends before its last symbol");
-        if (stream.bits.failed())
-            return false;
+        whole = !stream.bits.failed();
     }
-    return true;
+    shared.resumeFrom(io.arith);
+    return whole;
 }
 
 } // namespace nubo

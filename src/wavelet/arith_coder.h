@@ -105,9 +105,11 @@ public:
 
     // As decodeWithModel, for a model of two symbols with front() (the symbol whose interval lies above the
     // other's) and count(symbol): the same symbol and coder state, found by comparing products instead of
-    // dividing by the range.
+    // dividing by the range; but -1 where decodeWithModel fails (the input marked failed, nothing changed), so
+    // a loop tells a bad symbol by the value rather than by the input's flag. Always inlined, as
+    // decodeAndUpdateInline.
     template <class Model>
-    int decodeBinary(const Model& model);
+    [[gnu::always_inline]] int decodeBinary(const Model& model);
 
 private:
     template <bool Inline, class Model>
@@ -116,7 +118,11 @@ private:
     [[gnu::always_inline]] void rescaleValue();
     // The same, one doubling at a time: quicker after a binary symbol, which mostly needs none or one, each
     // branch well predicted, than counting the doublings first.
-    void rescaleValueStepwise();
+    [[gnu::always_inline]] void rescaleValueStepwise();
+    // decodeBinary's way for a model or interval it does not take (never met on an undamaged stream), out of
+    // the decoding loop.
+    template <class Model>
+    [[gnu::noinline, gnu::cold]] int decodeBinaryAnyhow(const Model& model);
 
     std::int32_t value_ = 0;
     BitInput& input_;
@@ -262,14 +268,14 @@ inline int ArithDecoder::decodeBinary(const Model& model)
     const std::int32_t total = model.total();
     const std::int32_t range = high_ - low_ + 1;
     // Rescaling keeps the range above a quarter of the code space; any other state takes the general way.
-    if (total <= 0 || total > kMaxCodedTotal || range <= kArithQuarter || range > 2 * kArithHalf)
-        return decodeWith<false>(model);
+    if (total <= 0 || total > kMaxCodedTotal || range <= kArithQuarter || range > 2 * kArithHalf) [[unlikely]]
+        return decodeBinaryAnyhow(model);
     // The general way's target is a / range; target >= c exactly when a >= c * range.
     const std::uint32_t a = static_cast<std::uint32_t>((value_ - low_ + 1) * total - 1);
     const std::uint32_t r = static_cast<std::uint32_t>(range);
-    if (a >= static_cast<std::uint32_t>(total) * r) {
+    if (a >= static_cast<std::uint32_t>(total) * r) [[unlikely]] {
         input_.fail("corrupt stream: arithmetic code outside every symbol");
-        return 0;
+        return -1;
     }
     const int front = model.front();
     const int back = front ^ 1;
@@ -278,6 +284,14 @@ inline int ArithDecoder::decodeBinary(const Model& model)
     narrow(range, upper ? backCount : 0, upper ? model.count(front) : backCount, reciprocals_[total]);
     rescaleValueStepwise();
     return upper ? front : back;
+}
+
+template <class Model>
+int ArithDecoder::decodeBinaryAnyhow(const Model& model)
+{
+    // decodeWith tells a failure only by the input's mark.
+    const int symbol = decodeWith<false>(model);
+    return input_.failed() ? -1 : symbol;
 }
 
 inline void ArithDecoder::rescaleValueStepwise()
