@@ -60,14 +60,8 @@ public:
     // Defined here: the arithmetic decoder takes every bit through it.
     int getBit()
     {
-        if (bitCount_ == 0) {
-            bitCount_ = 8;
-            // At the end acc_ keeps its fully shifted value, 0, so every further bit is 0.
-            if (position_ < length_)
-                acc_ = bytes_[position_++];
-            else
-                pastEnd_ = true;
-        }
+        if (bitCount_ == 0)
+            loadNextByte();
         const int bit = acc_ >> 7;
         acc_ = static_cast<std::uint8_t>(acc_ << 1);
         --bitCount_;
@@ -79,13 +73,8 @@ public:
     {
         std::uint32_t bits = 0;
         while (count > 0) {
-            if (bitCount_ == 0) {
-                bitCount_ = 8;
-                if (position_ < length_)
-                    acc_ = bytes_[position_++];
-                else
-                    pastEnd_ = true;
-            }
+            if (bitCount_ == 0)
+                loadNextByte();
             const int taken = count < bitCount_ ? count : bitCount_;
             bits = (bits << taken) | static_cast<std::uint32_t>(acc_ >> (8 - taken));
             acc_ = static_cast<std::uint8_t>(acc_ << taken);
@@ -110,6 +99,16 @@ public:
     [[gnu::cold, gnu::noinline]] void fail(const char* reason);
 
 private:
+    void loadNextByte()
+    {
+        bitCount_ = 8;
+        // At the end acc_ keeps its fully shifted value, 0, so every further bit is 0.
+        if (position_ < length_)
+            acc_ = bytes_[position_++];
+        else
+            pastEnd_ = true;
+    }
+
     const std::uint8_t* bytes_;
     std::size_t length_;
     std::size_t position_ = 0;
