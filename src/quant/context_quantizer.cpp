@@ -350,6 +350,7 @@ void ContextQuantizer::resetState()
     // One padding cell around the band and three more rows below it, so a stripe's neighbours always exist.
     flags_.assign(cellCount(), 0);
     neighbourCounts_.assign(cellCount(), 0);
+    countsDropped_ = false;
     stripeActive_.assign(static_cast<std::size_t>(height_ / 4 + 2), 0);
     contextTable_ = contextTables().significance[static_cast<int>(orientation_)];
     order_.clear();
@@ -819,8 +820,12 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 break;
             }
             paused_ = pricingSlope_ > 0.0f && r - pricingRate_ > pricingMargin_ && coveredBefore(pass, pricingSlope_);
-            if (paused_)
+            if (paused_) {
+                dropNeighbourCounts();
                 break;
+            }
+            if (countsDropped_)
+                rebuildNeighbourCounts();
             PriceIo io;
             codePass(io, pass);
             passRates_[static_cast<std::size_t>(pass)] = static_cast<float>(io.rate);
@@ -835,6 +840,30 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
     }
     rate = r;
     distortion = d;
+}
+
+void ContextQuantizer::dropNeighbourCounts()
+{
+    if (countsDropped_)
+        return;
+    std::vector<std::uint8_t>().swap(neighbourCounts_);
+    countsDropped_ = true;
+}
+
+void ContextQuantizer::rebuildNeighbourCounts()
+{
+    // The sums markSignificant kept, added again for every significant cell (in any order: no sum exceeds 44).
+    neighbourCounts_.assign(cellCount(), 0);
+    const std::ptrdiff_t s = stride_;
+    const std::ptrdiff_t around[8] = {-s - 1, -s, -s + 1, -1, 1, s - 1, s, s + 1};
+    constexpr std::uint8_t weights[8] = {kDiagonalStep, kVerticalStep, kDiagonalStep, kHorizontalStep,
+                                         kHorizontalStep, kDiagonalStep, kVerticalStep, kDiagonalStep};
+    for (const std::uint32_t cell : orderCells_) {
+        std::uint8_t* counts = neighbourCounts_.data() + cell;
+        for (int k = 0; k < 8; ++k)
+            counts[around[k]] = static_cast<std::uint8_t>(counts[around[k]] + weights[k]);
+    }
+    countsDropped_ = false;
 }
 
 bool ContextQuantizer::coveredBefore(int pass, float slope) const

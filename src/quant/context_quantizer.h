@@ -137,6 +137,10 @@ private:
     bool coveredBefore(int pass, float slope) const;
     void takeBuffers();
     void giveBuffers();
+    // A band paused in its pricing may wait through several rounds of the others': its neighbour sums, which
+    // the significant cells determine, are freed meanwhile and summed again when it resumes.
+    void dropNeighbourCounts();
+    void rebuildNeighbourCounts();
     void findSignificanceLayers();
     float layerThreshold(int layer) const;
     int significanceContext(std::size_t cell) const;
@@ -192,6 +196,7 @@ private:
     std::size_t rowLength_ = 0;    // samples from one row of the band to the next in source_ or target_
     bool exhausted_ = false;       // a pass was priced +infinity: every later one is too
     bool paused_ = false;          // pricing stopped before pass passesCoded_ by the pricing slope
+    bool countsDropped_ = false;   // neighbourCounts_ freed while paused (dropNeighbourCounts)
     float pricingSlope_ = 0.0f;
     float weight_ = 1.0f;
     float pricingRate_ = 0.0f;
