@@ -366,8 +366,11 @@ std::vector<int> settleAllocation(PlaneWork (&work)[3], const std::array<float, 
                 lowest = std::min(lowest, s);
         for (std::size_t k = 0; k < sets.size(); ++k) {
             ContextQuantizer& quantizer = *quantizers[k];
-            if (!atZero && bandSettled(quantizer, sets[k], precisions[k], trace))
+            if (!atZero && bandSettled(quantizer, sets[k], precisions[k], trace)) {
+                // Settled bands seldom resume: their memory is better spent on the others.
+                quantizer.dropNeighbourCounts();
                 continue;
+            }
             settled = false;
             if (!quantizer.pricingPaused())
                 continue;

@@ -820,10 +820,8 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 break;
             }
             paused_ = pricingSlope_ > 0.0f && r - pricingRate_ > pricingMargin_ && coveredBefore(pass, pricingSlope_);
-            if (paused_) {
-                dropNeighbourCounts();
+            if (paused_)
                 break;
-            }
             if (countsDropped_)
                 rebuildNeighbourCounts();
             PriceIo io;
@@ -844,7 +842,7 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
 
 void ContextQuantizer::dropNeighbourCounts()
 {
-    if (countsDropped_)
+    if (!paused_ || countsDropped_)
         return;
     std::vector<std::uint8_t>().swap(neighbourCounts_);
     countsDropped_ = true;

@@ -74,6 +74,9 @@ public:
     // unless paused; when paused, their rates are at least the last priced one's and their distortions above
     // a bound of the rounding of the sums, so none can cost less than the best priced one.
     bool coversSlope(float slope) const;
+    // For a paused band unlikely to resume: frees its neighbour sums, which the significant cells determine;
+    // they are summed again should pricing resume.
+    void dropNeighbourCounts();
     // Working arrays come from `pool` (which must outlive the quantiser) when the band is analysed, coded or
     // prepared for decoding, and go back to it after pricing, after coding and on destruction.
     void setBufferPool(ContextBufferPool* pool) { pool_ = pool; }
@@ -137,9 +140,6 @@ private:
     bool coveredBefore(int pass, float slope) const;
     void takeBuffers();
     void giveBuffers();
-    // A band paused in its pricing may wait through several rounds of the others': its neighbour sums, which
-    // the significant cells determine, are freed meanwhile and summed again when it resumes.
-    void dropNeighbourCounts();
     void rebuildNeighbourCounts();
     void findSignificanceLayers();
     float layerThreshold(int layer) const;
