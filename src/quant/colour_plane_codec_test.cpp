@@ -180,12 +180,23 @@ TEST(ContextQuantizer, PausedPricingSettlesWhatTheWholeTableWould)
     ContextQuantizer paused(40, 40, ContextQuantizer::Orientation::HighBoth, kColourPrecisions);
     paused.setPricingSlope(1024.0f, kWeight);
     paused.analyze(band.data(), 1600);
+    // The same band with its neighbour sums freed at every pause, summed again when it resumes.
+    ContextQuantizer dropped(40, 40, ContextQuantizer::Orientation::HighBoth, kColourPrecisions);
+    dropped.setPricingSlope(1024.0f, kWeight);
+    dropped.analyze(band.data(), 1600);
     std::vector<float> rates;
     std::vector<float> distortions;
+    std::vector<float> droppedRates;
+    std::vector<float> droppedDistortions;
     int lastPriced = kColourPrecisions;
     for (const float slope : {1024.0f, 64.0f, 4.0f, 0.25f}) {
         paused.setPricingSlope(slope, kWeight);
         tables(paused, rates, distortions);
+        dropped.setPricingSlope(slope, kWeight);
+        tables(dropped, droppedRates, droppedDistortions);
+        dropped.dropNeighbourCounts();
+        EXPECT_EQ(droppedRates, rates) << slope;
+        EXPECT_EQ(droppedDistortions, distortions) << slope;
         ASSERT_TRUE(paused.pricingPaused()) << slope;
         ASSERT_TRUE(paused.coversSlope(slope)) << slope;
         const int priced = static_cast<int>(std::count_if(rates.begin(), rates.end(),
@@ -211,6 +222,10 @@ TEST(ContextQuantizer, PausedPricingSettlesWhatTheWholeTableWould)
     EXPECT_FALSE(paused.pricingPaused());
     EXPECT_EQ(rates, wholeRates);
     EXPECT_EQ(distortions, wholeDistortions);
+    dropped.setPricingSlope(0.0f, kWeight);
+    tables(dropped, droppedRates, droppedDistortions);
+    EXPECT_EQ(droppedRates, wholeRates);
+    EXPECT_EQ(droppedDistortions, wholeDistortions);
 }
 
 // Headers a damaged stream carries are refused: a precision beyond the table, an exponent out of range.
