@@ -139,23 +139,6 @@ std::vector<float> RasterImage::bluePlane() const
     return plane(0);
 }
 
-void RasterImage::setChannelFromPlane(int channel, const float* values)
-{
-    const std::size_t pixels = data_.size() / kBytesPerPixel;
-    std::uint8_t* p = data_.data() + channel;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 4 <= pixels; i += 4) {
-        std::uint8_t bytes[4];
-        fourPlaneValuesToBytes(values + i, bytes);
-        for (int k = 0; k < 4; ++k, p += kBytesPerPixel)
-            *p = bytes[k];
-    }
-#endif
-    for (; i < pixels; ++i, p += kBytesPerPixel)
-        *p = planeValueToByte(values[i]);
-}
-
 std::vector<std::uint8_t> RasterImage::planeBytes(const float* values, std::size_t count)
 {
     std::vector<std::uint8_t> bytes(count);

@@ -48,12 +48,10 @@ public:
     // Rebuilds the picture from three planes of width x height floats: v > 255 -> 255, v < 0 -> 0, NaN -> 0,
     // otherwise the integer part of v + 0.5. Returns false (image left empty) for sizes outside the limits.
     bool fromPlanes(const float* red, const float* green, const float* blue, int width, int height);
-    // One channel of fromPlanes (0 blue, 1 green, 2 red) from width() x height() floats, the same rule and bytes,
-    // the other channels left alone: a picture built plane by plane, each plane freed once it is written. Calls
-    // for different channels touch different bytes, so they may run concurrently.
-    void setChannelFromPlane(int channel, const float* values);
-    // The bytes setChannelFromPlane writes for `count` floats, and one channel set from such bytes: a plane can
-    // be freed before the picture it goes into is taken.
+    // A picture built plane by plane: planeBytes turns `count` floats into the bytes fromPlanes would make of
+    // them, so the plane can be freed before the picture is taken, and setChannel writes such width() x height()
+    // bytes into one channel (0 blue, 1 green, 2 red), the other channels left alone. Calls for different channels
+    // touch different bytes, so they may run concurrently.
     static std::vector<std::uint8_t> planeBytes(const float* values, std::size_t count);
     void setChannel(int channel, const std::uint8_t* bytes);
     // Pixels first ... first + count - 1 (buffer order) from `count` floats of each plane, by fromPlanes's rule

@@ -198,9 +198,9 @@ TEST(RasterImagePlanes, EveryPixelFollowsTheRoundingRule)
     RasterImage byPlane;
     ASSERT_TRUE(byPlane.allocate(width, height));
     byPlane.fill(77);
-    byPlane.setChannelFromPlane(1, green.data());
-    byPlane.setChannelFromPlane(2, red.data());
-    byPlane.setChannelFromPlane(0, blue.data());
+    byPlane.setChannel(1, RasterImage::planeBytes(green.data(), green.size()).data());
+    byPlane.setChannel(2, RasterImage::planeBytes(red.data(), red.size()).data());
+    byPlane.setChannel(0, RasterImage::planeBytes(blue.data(), blue.size()).data());
     ASSERT_EQ(byPlane.size(), image.size());
     EXPECT_TRUE(std::equal(image.data(), image.data() + image.size(), byPlane.data()));
 }
