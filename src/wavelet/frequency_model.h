@@ -45,17 +45,15 @@ public:
     // compile time: the same walks and results without the storage and size tests.
     int findInline(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const;
     void updateInline(int symbol);
-    // findInline giving the symbol's position instead of the symbol, and updateInline of the symbol at that
-    // position, which it returns: the decoder's step, the position found once.
-    [[gnu::always_inline]] int findInlinePosition(std::int32_t target, std::int32_t& cumulative,
-                                                  std::int32_t& count) const;
-    [[gnu::always_inline]] int updateInlineAtPosition(int position);
-    // findInlinePosition of target = scaled / scale (0 < scale, every count times scale below 2^32) without the
-    // division: target < x exactly when scaled < x * scale. Gives the symbol's interval times scale in
-    // [scaledCumulative, scaledEnd) instead of the interval.
+    // findInline giving the symbol's position instead of the symbol, for target = scaled / scale (0 < scale,
+    // every count times scale below 2^32) without the division: target < x exactly when scaled < x * scale.
+    // Gives the symbol's interval times scale in [scaledCumulative, scaledEnd) instead of the interval. Then
+    // updateInlineAtPosition updates the symbol at that position and returns it: the decoder's step, the position
+    // found once.
     [[gnu::always_inline]] int findInlinePositionScaled(std::uint32_t scaled, std::uint32_t scale,
                                                         std::uint32_t& scaledCumulative,
                                                         std::uint32_t& scaledEnd) const;
+    [[gnu::always_inline]] int updateInlineAtPosition(int position);
     // countInline, cumulativeInline and total before updateInline(symbol), found on the way to the update: the
     // encoder's step, the symbol's position looked up once.
     [[gnu::always_inline]] void intervalThenUpdateInline(int symbol, std::int32_t& count, std::int32_t& cumulative,
@@ -157,36 +155,6 @@ inline void FrequencyModel::updateInline(int symbol)
 
 // findIn's walk written out for three positions: the root, then its left child (position 1) when the target lies
 // below the root's interval, else its right child (position 2).
-inline int FrequencyModel::findInlinePosition(std::int32_t target, std::int32_t& cumulativeCount,
-                                              std::int32_t& symbolCountHere) const
-{
-    const std::int32_t* const count = storage_.inlined;
-    const std::int32_t* const left = count + 3;
-    const std::int32_t below = left[0];
-    if (below <= target) {
-        const std::int32_t base = below + count[0];
-        if (target < base) {
-            cumulativeCount = below;
-            symbolCountHere = count[0];
-            return 0;
-        }
-        const std::int32_t belowRight = base + left[2];
-        if (belowRight <= target && target < belowRight + count[2]) {
-            cumulativeCount = belowRight;
-            symbolCountHere = count[2];
-            return 2;
-        }
-        return -1;
-    }
-    const std::int32_t belowLeft = left[1];
-    if (belowLeft <= target && target < belowLeft + count[1]) {
-        cumulativeCount = belowLeft;
-        symbolCountHere = count[1];
-        return 1;
-    }
-    return -1;
-}
-
 inline int FrequencyModel::findInlinePositionScaled(std::uint32_t scaled, std::uint32_t scale,
                                                     std::uint32_t& scaledCumulative, std::uint32_t& scaledEnd) const
 {

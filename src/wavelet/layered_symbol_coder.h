@@ -102,18 +102,13 @@ public:
     // once for all.
     template <bool TotalsInTable>
     static float priceAndUpdateIn(const float* costs, std::int32_t maxTotal, PricingModel& m, int v);
-    // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update.
-    void codeAndUpdate(const LayerModels& layer, EncoderStream& stream, int v, int context)
-    {
-        codeWith(layer, stream.arith, v, context);
-    }
-    // codeAndUpdate through the stream's encoder or a local copy of it (see ArithEncoder::resumeFrom).
-    // Always inlined, as the coder's steps under it: see ArithEncoder::encodeFromModel.
+    // write(&stream, v, 1, layer, context) on the layer's models, without pricing: the same code and update,
+    // through the stream's encoder or a local copy of it (see ArithEncoder::resumeFrom). Always inlined, as the
+    // coder's steps under it: see ArithEncoder::encodeFromModel.
     [[gnu::always_inline]] static void codeWith(const LayerModels& layer, ArithEncoder& arith, int v, int context);
-    // read(stream, 1, layer, context) on the layer's models: the same symbol, update and failures.
-    int readFrom(const LayerModels& layer, DecoderStream& stream, int context);
-    // readFrom through a local copy of the stream's decoder (see ArithDecoder::resumeFrom), `bits` the stream's
-    // input: false, with the input marked failed, where readFrom fails; else the value in `v`.
+    // read(stream, 1, layer, context) on the layer's models, through a local copy of the stream's decoder (see
+    // ArithDecoder::resumeFrom), `bits` the stream's input: false, with the input marked failed, where read
+    // fails; else the value in `v`.
     [[gnu::always_inline]] static bool readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits,
                                                 int context, int& v);
     // Whether layerModels(layer) may be asked (a damaged stream can ask for a layer the coder lacks).
@@ -246,21 +241,6 @@ inline void LayeredSymbolCoder::codeWith(const LayerModels& layer, ArithEncoder&
     if (count == 0)
         misuse("value has no interval in its model", v, layer.layer, context);
     arith.encodeFromModel(count, cumulative, total);
-}
-
-inline int LayeredSymbolCoder::readFrom(const LayerModels& layer, DecoderStream& stream, int context)
-{
-    const unsigned index = static_cast<unsigned>(context + layer.offset);
-    if (index >= layer.contexts) {
-        stream.bits.fail("corrupt stream: symbol context outside its layer");
-        return 0;
-    }
-    FrequencyModel& m = layer.models[index];
-    const int symbol = stream.arithDecoder().decodeInline(m);
-    if (stream.bits.failed())
-        return 0;
-    m.updateInline(symbol);
-    return symbol - 1;
 }
 
 inline bool LayeredSymbolCoder::readWith(const LayerModels& layer, ArithDecoder& arith, BitInput& bits, int context,
