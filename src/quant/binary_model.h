@@ -7,9 +7,10 @@ namespace nubo {
 // An adaptive model of two symbols that counts, orders and halves exactly as a two-symbol FrequencyModel, so
 // the arithmetic coder sees the same intervals, but keeps its state in a few plain words: the count of the symbol
 // holding the first position (the larger count; on a tie the one that got there first), the other's count, and
-// which symbol is first. The first position's interval lies above the other's, as in FrequencyModel's tree.
-// Counts are kept by position rather than by symbol so that an update indexes nothing: a model copied into a
-// local lives in registers.
+// which symbol is first, and their total. The first position's interval lies above the other's, as in
+// FrequencyModel's tree. Counts are kept by position rather than by symbol so that an update indexes nothing (a
+// model copied into a local lives in registers), and the total apart from them because it grows by one whatever
+// the symbol: the next symbol's division by it need not wait for this one.
 class BinaryModel {
 public:
     explicit BinaryModel(std::int32_t maxTotal) : maxTotal_(maxTotal) {}
@@ -19,10 +20,11 @@ public:
     {
         frontCount_ = 1;
         backCount_ = 1;
+        total_ = 2;
         front_ = 0;
     }
 
-    std::int32_t total() const { return frontCount_ + backCount_; }
+    std::int32_t total() const { return total_; }
     std::int32_t count(int symbol) const { return symbol == front_ ? frontCount_ : backCount_; }
     std::int32_t cumulative(int symbol) const { return symbol == front_ ? backCount_ : 0; }
     // The symbol holding the first position, whose interval lies above the other's, and the other's count.
@@ -41,16 +43,18 @@ public:
         frontCount_ += static_cast<std::int32_t>(!back | overtakes);
         backCount_ += static_cast<std::int32_t>(back & !overtakes);
         front_ ^= static_cast<int>(overtakes);
-        if (frontCount_ + backCount_ >= maxTotal_) {
+        ++total_;
+        if (total_ >= maxTotal_) {
             frontCount_ = halved(frontCount_);
             backCount_ = halved(backCount_);
+            total_ = frontCount_ + backCount_;
         }
     }
 
     // The symbol whose interval holds target, with that interval; -1 when none does (damaged input).
     int find(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const
     {
-        if (target < 0 || target >= total())
+        if (target < 0 || target >= total_)
             return -1;
         if (target >= backCount_) {
             cumulative = backCount_;
@@ -67,6 +71,7 @@ private:
 
     std::int32_t frontCount_ = 1;
     std::int32_t backCount_ = 1;
+    std::int32_t total_ = 2;
     std::int32_t maxTotal_;
     int front_ = 0;
 };

@@ -624,6 +624,28 @@ inline unsigned columnCells(const std::uint8_t* top, std::size_t stride, int fro
     return cells & inRange;
 }
 
+// Clears the visited mark of the first `columns` (at most 16) cells of `rows` rows from `top`, and of no other.
+inline void clearVisited(std::uint8_t* top, std::size_t stride, int rows, int columns)
+{
+#if defined(__SSE2__)
+    // Lanes at or beyond `columns` keep every bit: the sixteen bytes may reach into the next row's cells.
+    const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i inBlock = _mm_cmplt_epi8(lanes, _mm_set1_epi8(static_cast<char>(columns)));
+    const __m128i keep = _mm_andnot_si128(_mm_and_si128(inBlock, _mm_set1_epi8(static_cast<char>(kVisited))),
+                                          _mm_set1_epi8(static_cast<char>(0xff)));
+    for (int k = 0; k < rows; ++k) {
+        auto* row = reinterpret_cast<__m128i*>(top + static_cast<std::size_t>(k) * stride);
+        _mm_storeu_si128(row, _mm_and_si128(_mm_loadu_si128(row), keep));
+    }
+#else
+    for (int k = 0; k < rows; ++k)
+        for (int i = 0; i < columns; ++i) {
+            std::uint8_t& f = top[static_cast<std::size_t>(k) * stride + static_cast<std::size_t>(i)];
+            f = static_cast<std::uint8_t>(f & ~kVisited);
+        }
+#endif
+}
+
 template <class Io>
 void ContextQuantizer::significancePass(Io& io, int layer, float t)
 {
@@ -702,6 +724,9 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
     const std::size_t s = static_cast<std::size_t>(stride_);
     const std::size_t w = rowLength_;
     constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
+    // Run symbols come one after another over idle stretches: their model is held in a local, which stays in
+    // registers (the member would be stored and loaded again around every flag byte written).
+    BinaryModel run = models_.run();
     for (int y0 = 0; y0 < height_ && !io.stopped(); y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
         for (int x0 = 0; x0 < width_; x0 += kBlockColumns) {
@@ -711,14 +736,24 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
             const int columns = std::min(kBlockColumns, width_ - x0);
             unsigned idle = 0;
             unsigned quiet = 0;
+            const std::size_t first = cellOf(x0, y0);
             if (rows == 4) {
-                const std::size_t first = cellOf(x0, y0);
                 idle = columnsWithout(flags_.data() + first, s, columns, busy);
                 if constexpr (!Io::kDecoding)
                     quiet = columnsBeyond(significanceLayers_.data() + first, s, columns, layer);
             }
+            // Only columns with a cell neither significant nor visited by this layer's significance pass have
+            // anything to code (idle columns among them); the others are passed over. Their visited marks are
+            // cleared for the whole block at its end: until then only the block's own columns read them.
+            unsigned open = columnsWith(flags_.data() + first, s, rows, columns, kVisited | kSignificant, 0);
             bool touched = false; // the column before turned a cell significant
-            for (int i = 0; i < columns; ++i) {
+            int next = 0;         // the column after the last one coded
+            while (open != 0) {
+                const int i = std::countr_zero(open);
+                open &= open - 1;
+                if (i != next)
+                    touched = false;
+                next = i + 1;
                 const int x = x0 + i;
                 const std::size_t top = cellOf(x, y0);
                 const std::size_t topIndex = static_cast<std::size_t>(y0) * w + static_cast<std::size_t>(x);
@@ -735,47 +770,43 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
                                 // priced together.
                                 const unsigned quietIdle = (quiet & idle) >> i;
                                 const int n = std::countr_one(quietIdle | 1u);
-                                io.zeros(models_.run(), n);
-                                i += n - 1;
+                                io.zeros(run, n);
+                                open &= ~(((1u << n) - 1u) << i);
+                                next = i + n;
                             } else {
-                                io.bit(models_.run(), 0);
+                                io.bit(run, 0);
                             }
                             touched = false;
                             continue;
                         }
-                        int first = 4;
+                        int firstCell = 4;
                         if constexpr (!Io::kDecoding) {
                             for (int j = 0; j < 4; ++j) {
                                 if (significanceLayers_[top + static_cast<std::size_t>(j) * s] <= layer) {
-                                    first = j;
+                                    firstCell = j;
                                     break;
                                 }
                             }
                         }
-                        if (!io.bit(models_.run(), first < 4 ? 1 : 0)) {
+                        if (!io.bit(run, firstCell < 4 ? 1 : 0)) {
                             touched = false;
                             continue;
                         }
-                        const int high = io.plainBit(models_.uniform(), first >> 1);
-                        const int low = io.plainBit(models_.uniform(), first & 1);
-                        first = high * 2 + low;
-                        codeSign(io, top + static_cast<std::size_t>(first) * s,
-                                 topIndex + static_cast<std::size_t>(first) * w, t);
-                        k = first + 1;
+                        const int high = io.plainBit(models_.uniform(), firstCell >> 1);
+                        const int low = io.plainBit(models_.uniform(), firstCell & 1);
+                        firstCell = high * 2 + low;
+                        codeSign(io, top + static_cast<std::size_t>(firstCell) * s,
+                                 topIndex + static_cast<std::size_t>(firstCell) * w, t);
+                        k = firstCell + 1;
                     }
                 }
                 touched = k > 0;
                 if (k >= rows)
                     continue;
                 // The cells left to code (neither visited by this layer's significance pass nor significant) do
-                // not change while the column is coded, so they come from one mask; the visited marks are cleared
-                // first (nothing below reads them).
-                unsigned todo = columnCells(flags_.data() + top, s, k, rows, kVisited | kSignificant, 0);
-                for (int j = k; j < rows; ++j) {
-                    std::uint8_t& f = flags_[top + static_cast<std::size_t>(j) * s];
-                    f = static_cast<std::uint8_t>(f & ~kVisited);
-                }
-                for (; todo != 0; todo &= todo - 1) {
+                // not change while the column is coded, so they come from one mask.
+                for (unsigned todo = columnCells(flags_.data() + top, s, k, rows, kVisited | kSignificant, 0);
+                     todo != 0; todo &= todo - 1) {
                     const int j = std::countr_zero(todo);
                     const std::size_t cell = top + static_cast<std::size_t>(j) * s;
                     if (codeSignificance(io, cell, topIndex + static_cast<std::size_t>(j) * w, layer, t,
@@ -783,8 +814,10 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
                         touched = true;
                 }
             }
+            clearVisited(flags_.data() + first, s, rows, columns);
         }
     }
+    models_.run() = run;
 }
 
 template <class Io>
