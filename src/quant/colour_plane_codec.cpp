@@ -620,7 +620,12 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     if (stream.bits.pastEnd())
         return failure("truncated stream: it ends before its last symbol");
 
-    wavelet.invert2d(samples.data(), samples.data(), width, height, stages, -1);
+    // High-pass bands without passes kept the +0 the plane started with: the inverse transform passes them over.
+    std::uint32_t zeroBands = 0;
+    for (int b = 1; b < n; ++b)
+        if (precisions[static_cast<std::size_t>(b)] == 0)
+            zeroBands |= std::uint32_t{1} << b;
+    wavelet.invert2d(samples.data(), samples.data(), width, height, stages, -1, zeroBands);
     plane.data = std::move(samples);
     plane.width = width;
     plane.height = height;

@@ -301,7 +301,8 @@ void Wavelet::analyse(float* padded, int n, bool symmetricMode, float* out, Work
     filterDecimated(analysisHigh, even, odd, pad, n / 2, out + lowCount);
 }
 
-void Wavelet::synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work) const
+void Wavelet::synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work, bool lowZero,
+                         bool highZero) const
 {
     if (n <= 0)
         return;
@@ -312,15 +313,18 @@ void Wavelet::synthesise(const float* in, int n, bool symmetricMode, float* out,
     const bool evenLength = (n % 2) == 0;
 
     float* lowBand = work.lowBand.data();
-    std::copy(in, in + lowCount, lowBand + pad);
-    if (symmetricMode)
-        symmetricExtension(lowBand, lowCount, oddLowPass ? 1 : 2, evenLength ? 2 : 1, 1);
-    else
-        periodicExtension(lowBand, lowCount);
+    if (!lowZero) {
+        std::copy(in, in + lowCount, lowBand + pad);
+        if (symmetricMode)
+            symmetricExtension(lowBand, lowCount, oddLowPass ? 1 : 2, evenLength ? 2 : 1, 1);
+        else
+            periodicExtension(lowBand, lowCount);
+    }
 
     // An empty high band (a signal of one sample) contributes nothing.
     float* highBand = work.highBand.data();
-    if (highCount > 0) {
+    const bool addsHigh = highCount > 0 && !highZero;
+    if (addsHigh) {
         std::copy(in + lowCount, in + n, highBand + pad);
         if (symmetricMode) {
             const int rightKind = (oddLowPass ? !evenLength : evenLength) ? 2 : 1;
@@ -330,12 +334,14 @@ void Wavelet::synthesise(const float* in, int n, bool symmetricMode, float* out,
         }
     }
 
+    // Sums start at +0 and never become -0, so adding a zero band's products (+0 or -0) would change none.
     float* evenOut = work.evenOut.data();
     float* oddOut = work.oddOut.data();
     std::fill(evenOut, evenOut + (n + 1) / 2, 0.0f);
     std::fill(oddOut, oddOut + n / 2, 0.0f);
-    addUpsampled(synthesisLow, lowBand, pad, n, evenOut, oddOut);
-    if (highCount > 0)
+    if (!lowZero)
+        addUpsampled(synthesisLow, lowBand, pad, n, evenOut, oddOut);
+    if (addsHigh)
         addUpsampled(synthesisHigh, highBand, pad, n, evenOut, oddOut);
 
     for (int u = 0; u < n / 2; ++u) {
@@ -418,7 +424,8 @@ bool Wavelet::transform2d(const float* source, float* destination, int width, in
     return true;
 }
 
-bool Wavelet::invert2d(const float* source, float* destination, int width, int height, int steps, int flag) const
+bool Wavelet::invert2d(const float* source, float* destination, int width, int height, int steps, int flag,
+                       std::uint32_t zeroBands) const
 {
     if (width < 1 || height < 1)
         return false;
@@ -440,23 +447,37 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
         w = (w + 1) / 2;
         h = (h + 1) / 2;
     }
+    const auto zero = [zeroBands](int band) { return band < 32 && ((zeroBands >> band) & 1u) != 0; };
 
     for (int k = steps - 1; k >= 0; --k) {
         const int w = widths[static_cast<std::size_t>(k)];
         const int h = heights[static_cast<std::size_t>(k)];
         const std::size_t length = cells(h);
+        const int lowWidth = (w + 1) / 2;
+        // This level's high bands: the right half's upper and lower parts and the left half's lower part.
+        const int firstBand = 1 + 3 * (steps - 1 - k);
+        const bool upperRightZero = zero(firstBand);
+        const bool lowerLeftZero = zero(firstBand + 1);
+        const bool lowerRightZero = zero(firstBand + 2);
+        // Columns of a right half of zeros synthesise to +0, which they hold already.
+        const bool rightZero = upperRightZero && lowerRightZero;
+        const int columns = rightZero ? lowWidth : w;
 
-        const int blocks = (w + kColumnBlock - 1) / kColumnBlock;
+        const int blocks = (columns + kColumnBlock - 1) / kColumnBlock;
         forPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
             Workspace& work = workspaceFor(longest);
             float* columnsIn = work.columnsIn.data();
             float* columnsOut = work.columnsOut.data();
-            for (int x0 = firstBlock * kColumnBlock; x0 < std::min(w, lastBlock * kColumnBlock); x0 += kColumnBlock) {
+            for (int x0 = firstBlock * kColumnBlock; x0 < std::min(columns, lastBlock * kColumnBlock);
+                 x0 += kColumnBlock) {
                 const int block = std::min(kColumnBlock, w - x0);
                 throughColumns(destination, rowLength, x0, block, h, columnsIn, length, 0, columnsOut, [&] {
-                    for (int c = 0; c < block; ++c)
+                    for (int c = 0; c < block; ++c) {
+                        const bool right = x0 + c >= lowWidth;
                         synthesise(columnsIn + static_cast<std::size_t>(c) * length, h, symmetricMode,
-                                   columnsOut + static_cast<std::size_t>(c) * length, work);
+                                   columnsOut + static_cast<std::size_t>(c) * length, work,
+                                   right && upperRightZero, right ? lowerRightZero : lowerLeftZero);
+                    }
                 });
             }
         });
@@ -465,7 +486,7 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
             Workspace& work = workspaceFor(longest);
             for (int y = firstRow; y < lastRow; ++y) {
                 float* row = destination + static_cast<std::size_t>(y) * rowLength;
-                synthesise(row, w, symmetricMode, row, work);
+                synthesise(row, w, symmetricMode, row, work, false, rightZero);
             }
         });
     }

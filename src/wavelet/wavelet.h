@@ -3,6 +3,8 @@
 #include "common/diagnostics.h"
 #include "wavelet/filters.h"
 
+#include <cstdint>
+
 namespace nubo {
 
 // A filter set prepared for the transform. Holds references to the set's filters, which must outlive it.
@@ -51,7 +53,12 @@ public:
     // shared with the team's idle threads; the coefficients are the same either way.
     bool transform2d(const float* source, float* destination, int width, int height, int steps, int flag,
                      DiagnosticSink& diagnostics = standardOutputSink()) const;
-    bool invert2d(const float* source, float* destination, int width, int height, int steps, int flag) const;
+    // `zeroBands` may name bands known to hold only +0, bit b for band b in the order of the transform's band
+    // table (0 the low-pass band, then per level from the coarsest: high along rows, high along columns, high
+    // both ways). Their contributions (products of +0, which leave every sum as it is) are not computed, so the
+    // result is the same to the bit; a named band that holds anything else is a caller's error.
+    bool invert2d(const float* source, float* destination, int width, int height, int steps, int flag,
+                  std::uint32_t zeroBands = 0) const;
 
     // The extension mode a flag stands for: true for symmetric.
     bool resolvesToSymmetric(int flag) const { return (flag < 0 ? symmetric : flag) != 0; }
@@ -63,7 +70,9 @@ private:
     Workspace& workspaceFor(int longest) const;
 
     void analyse(float* padded, int n, bool symmetricMode, float* out, Workspace& work) const;
-    void synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work) const;
+    // lowZero / highZero: that half of `in` holds only +0 and contributes nothing.
+    void synthesise(const float* in, int n, bool symmetricMode, float* out, Workspace& work, bool lowZero = false,
+                    bool highZero = false) const;
 };
 
 } // namespace nubo

@@ -2,10 +2,13 @@
 
 #include "wavelet/filters.h"
 #include "wavelet/wavelet_test_reference.h"
+#include "wavelet/wavelet_transform.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -280,6 +283,58 @@ TEST(Wavelet2d, MatchesReferenceBitForBit)
         reference::invert2d(wavelet, slow.data(), slowBack.data(), c.width, c.height, c.steps, c.flag);
         EXPECT_EQ(bitPatterns(fastBack.data(), fastBack.size()), bitPatterns(slowBack.data(), slowBack.size()))
             << "inverse " << c.set << " " << c.width << "x" << c.height;
+    }
+}
+
+// Bands named as zero are passed over without changing a bit of the result: each band alone, a level's right
+// half (whose columns are then left as they are), a whole level, every high band; odd and even sizes, both
+// extensions, filters with odd and even low-pass lengths.
+TEST(Wavelet2d, ZeroBandsGiveTheSameBits)
+{
+    struct Case {
+        const char* set;
+        int width, height, steps, flag;
+    };
+    const Case cases[] = {
+        {"cdf97", 37, 21, 4, -1}, {"cdf97", 64, 48, 5, -1}, {"cdf97", 1, 9, 3, -1}, {"cdf97", 33, 2, 2, 1},
+        {"cdf97", 20, 40, 3, 0},  {"daub8", 24, 18, 2, -1}, {"bior10x18", 41, 29, 3, -1},
+    };
+    for (const Case& c : cases) {
+        const Wavelet wavelet(*findFilterSet(c.set));
+        std::vector<float> coefficients(static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height));
+        StringSink quiet;
+        wavelet.transform2d(reference::testPlane(c.width, c.height, 7u).data(), coefficients.data(), c.width,
+                            c.height, c.steps, c.flag, quiet);
+        const std::vector<SubbandRect> layout = subbandLayout(c.width, c.height, c.steps);
+        ASSERT_EQ(layout.size(), static_cast<std::size_t>(3 * c.steps + 1));
+
+        std::vector<std::uint32_t> masks;
+        for (int b = 1; b <= 3 * c.steps; ++b)
+            masks.push_back(std::uint32_t{1} << b);
+        for (int level = 0; level < c.steps; ++level) {
+            const int first = 1 + 3 * level;
+            masks.push_back(std::uint32_t{5} << first); // the right half
+            masks.push_back(std::uint32_t{7} << first); // the whole level
+        }
+        masks.push_back(((std::uint32_t{1} << (3 * c.steps + 1)) - 1) & ~std::uint32_t{1});
+
+        for (const std::uint32_t mask : masks) {
+            std::vector<float> zeroed = coefficients;
+            for (int b = 1; b <= 3 * c.steps; ++b) {
+                if (((mask >> b) & 1u) == 0)
+                    continue;
+                const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
+                for (int y = rect.y; y < rect.y + rect.height; ++y)
+                    std::fill_n(zeroed.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(c.width) + rect.x,
+                                rect.width, 0.0f);
+            }
+            std::vector<float> everyBand(zeroed.size());
+            std::vector<float> skipping = zeroed;
+            wavelet.invert2d(zeroed.data(), everyBand.data(), c.width, c.height, c.steps, c.flag);
+            wavelet.invert2d(skipping.data(), skipping.data(), c.width, c.height, c.steps, c.flag, mask);
+            EXPECT_EQ(bitPatterns(everyBand.data(), everyBand.size()), bitPatterns(skipping.data(), skipping.size()))
+                << c.set << " " << c.width << "x" << c.height << " zero bands " << mask;
+        }
     }
 }
 
