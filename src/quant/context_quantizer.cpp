@@ -196,20 +196,21 @@ struct PriceIo {
     }
 };
 
+// Encoding writes through a copy of the stream's encoder (see ArithEncoder::resumeFrom), as decoding reads.
 struct EncodeIo {
     static constexpr bool kDecoding = false;
     static constexpr bool kPricing = false;
-    EncoderStream& stream;
+    ArithEncoder arith;
 
     int bit(BinaryModel& model, int value)
     {
-        stream.arith.encode(model.count(value), model.cumulative(value), model.total());
+        arith.encodeBinary(model, value);
         model.update(value);
         return value;
     }
     int plainBit(BinaryModel& model, int value)
     {
-        stream.arith.encode(model.count(value), model.cumulative(value), model.total());
+        arith.encodeBinary(model, value);
         return value;
     }
     static constexpr bool stopped() { return false; }
@@ -937,9 +938,10 @@ void ContextQuantizer::encode(EncoderStream& stream, int precision)
         return;
     takeBuffers();
     resetState();
-    EncodeIo io{stream};
+    EncodeIo io{stream.arith};
     for (int q = 0; q < passes && q < kMaxLayers * kPassesPerLayer; ++q)
         codePass(io, q);
+    stream.arith.resumeFrom(io.arith);
     giveBuffers();
 }
 
