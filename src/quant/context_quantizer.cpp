@@ -170,7 +170,7 @@ struct PriceIo {
     double rate = 0.0;
     double change = 0.0;
 
-    int bit(BinaryModel& model, int value)
+    [[gnu::always_inline]] int bit(BinaryModel& model, int value)
     {
         rate += lg[static_cast<std::size_t>(model.total())] - lg[static_cast<std::size_t>(model.count(value))];
         model.update(value);
@@ -202,13 +202,13 @@ struct EncodeIo {
     static constexpr bool kPricing = false;
     ArithEncoder arith;
 
-    int bit(BinaryModel& model, int value)
+    [[gnu::always_inline]] int bit(BinaryModel& model, int value)
     {
         arith.encodeBinary(model, value);
         model.update(value);
         return value;
     }
-    int plainBit(BinaryModel& model, int value)
+    [[gnu::always_inline]] int plainBit(BinaryModel& model, int value)
     {
         arith.encodeBinary(model, value);
         return value;
@@ -225,7 +225,7 @@ struct DecodeIo {
     ArithDecoder arith;
     bool bad = false;
 
-    int bit(BinaryModel& model, int)
+    [[gnu::always_inline]] int bit(BinaryModel& model, int)
     {
         const int value = arith.decodeBinary(model);
         if (value < 0) [[unlikely]] {
@@ -235,7 +235,7 @@ struct DecodeIo {
         model.update(value);
         return value;
     }
-    int plainBit(BinaryModel& model, int)
+    [[gnu::always_inline]] int plainBit(BinaryModel& model, int)
     {
         const int value = arith.decodeBinary(model);
         if (value < 0) [[unlikely]] {
@@ -499,7 +499,9 @@ template <class Io>
     negative = io.bit(models_.sign(sc.context), negative ^ sc.flip) ^ sc.flip;
     const double placed = kPlacedBySign[negative] * static_cast<double>(t);
     if constexpr (Io::kDecoding) {
-        target_[index] = static_cast<float>(static_cast<double>(target_[index]) + placed);
+        // Until now the sample held the value it started from, base_: it is written without being read, so no
+        // miss on the band's memory holds the decoder up.
+        target_[index] = static_cast<float>(static_cast<double>(base_) + placed);
     } else {
         // From here on the residual lives in the order of significance, where the refinement passes walk it.
         const float before = residualAt(index);
