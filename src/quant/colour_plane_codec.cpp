@@ -23,6 +23,7 @@
 #include <new>
 #include <span>
 #include <thread>
+#include <utility>
 
 namespace nubo {
 
@@ -70,12 +71,14 @@ struct PlaneWork {
     StringSink diagnostics;
 };
 
+// Makes plane c's transform, its diagnostics to the sink: from a plane handed over, or as a copy of one made.
+using TransformMaker = std::function<std::unique_ptr<WaveletTransform>(int, DiagnosticSink&)>;
+
 // The plane's transform (masked) and its bands' quantisers and sets, not yet priced.
-void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& plane, int stages,
-                  const RegionSet* mask, float rateCeiling, float pricingSlope, float planeWeight,
-                  const std::vector<float>& gains)
+void preparePlane(PlaneWork& work, std::unique_ptr<WaveletTransform> made, const RegionSet* mask, float rateCeiling,
+                  float pricingSlope, float planeWeight, const std::vector<float>& gains)
 {
-    work.transform = std::make_unique<WaveletTransform>(wavelet, plane, stages, -1, work.diagnostics);
+    work.transform = std::move(made);
     WaveletTransform& transform = *work.transform;
     if (!transform.valid())
         return;
@@ -83,7 +86,7 @@ void preparePlane(PlaneWork& work, const Wavelet& wavelet, const FloatImage& pla
     if (mask != nullptr) {
         for (int b = 0; b < n; ++b)
             clearSubbandUnderMask(transform.subbandData(b), transform.subbandWidth(b), transform.subbandHeight(b),
-                                  plane.width, plane.height, *mask);
+                                  transform.width(), transform.height(), *mask);
     }
     work.sets.reserve(static_cast<std::size_t>(n));
     for (int b = 0; b < n; ++b) {
@@ -148,9 +151,9 @@ void priceBands(PlaneWork (&work)[3], bool starting)
 
 // The three planes transformed, their bands tabulated as far as `pricingSlope` asks (0: every pass). A plane
 // whose transform failed has no sets. The quantisers keep their working arrays until finishPricing.
-void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatImage (&planes)[3], int stages,
-                    const RegionSet* mask, float rateCeiling, float pricingSlope,
-                    const std::array<float, 3>& planeWeights, const std::vector<float>& gains)
+void tabulatePlanes(PlaneWork (&work)[3], const TransformMaker& makeTransform, const RegionSet* mask,
+                    float rateCeiling, float pricingSlope, const std::array<float, 3>& planeWeights,
+                    const std::vector<float>& gains)
 {
     const auto buffers = std::make_shared<ContextBufferPool>();
     for (PlaneWork& plane : work)
@@ -158,7 +161,7 @@ void tabulatePlanes(PlaneWork (&work)[3], const Wavelet& wavelet, const FloatIma
     std::vector<std::function<void()>> prepare;
     for (int c = 0; c < 3; ++c)
         prepare.emplace_back([&, c] {
-            preparePlane(work[c], wavelet, planes[c], stages, mask, rateCeiling, pricingSlope,
+            preparePlane(work[c], makeTransform(c, work[c].diagnostics), mask, rateCeiling, pricingSlope,
                          planeWeights[static_cast<std::size_t>(c)], gains);
         });
     runSideBySide(prepare);
@@ -408,16 +411,17 @@ constexpr double kUnseenErrorPerSample = 0.25;
 
 // For planes that `budgetBytes` codes at precision 0 throughout: the smallest budget at which the allocation
 // codes a pass, or 0 when no pass would lower the distortion visibly (flat planes, which the means code). The
-// planes are tabulated again without the rate ceiling, which priced every pass beyond the small budget as out of
-// reach. Such budgets belong to small pictures, so this costs little.
-int workableBudget(const FloatImage (&planes)[3], const std::array<float, 3>& planeWeights, int budgetBytes,
+// planes' transforms (`coded`, masked already) are tabulated again without the rate ceiling, which priced every
+// pass beyond the small budget as out of reach. Such budgets belong to small pictures, so this costs little.
+int workableBudget(const PlaneWork (&coded)[3], const std::array<float, 3>& planeWeights, int budgetBytes,
                    int stages, const RegionSet* mask, int sizeBits)
 {
     const Wavelet wavelet(cdf97());
     const std::vector<float> gains = subbandEnergyGains(wavelet, stages);
     PlaneWork work[3];
-    tabulatePlanes(work, wavelet, planes, stages, mask, std::numeric_limits<float>::infinity(), 0.0f, planeWeights,
-                   gains);
+    tabulatePlanes(
+        work, [&](int c, DiagnosticSink&) { return std::make_unique<WaveletTransform>(*coded[c].transform); }, mask,
+        std::numeric_limits<float>::infinity(), 0.0f, planeWeights, gains);
     finishPricing(work);
     for (const PlaneWork& w : work) {
         if (!w.transform->valid())
@@ -436,7 +440,7 @@ int workableBudget(const FloatImage (&planes)[3], const std::array<float, 3>& pl
     double meanOnlyError = 0.0;
     for (std::size_t k = 0; k < sets.size(); ++k)
         meanOnlyError += static_cast<double>(weights[k]) * static_cast<double>(sets[k].distortion(0));
-    const double samples = 3.0 * planes[0].width * planes[0].height;
+    const double samples = 3.0 * coded[0].transform->width() * coded[0].transform->height();
     if (!useful || meanOnlyError < kUnseenErrorPerSample * samples)
         return 0;
     const auto codes = [&](int budget) {
@@ -489,6 +493,14 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
                                         const std::array<const char*, 3>& planeNames, int budgetBytes, int stages,
                                         const RegionSet* mask, DiagnosticSink& diagnostics)
 {
+    FloatImage copies[3] = {planes[0], planes[1], planes[2]};
+    return encodeColourPlanes(std::move(copies), planeWeights, planeNames, budgetBytes, stages, mask, diagnostics);
+}
+
+ColourPlanesEncoding encodeColourPlanes(FloatImage (&&planes)[3], const std::array<float, 3>& planeWeights,
+                                        const std::array<const char*, 3>& planeNames, int budgetBytes, int stages,
+                                        const RegionSet* mask, DiagnosticSink& diagnostics)
+{
     ColourPlanesEncoding result;
     StringSink report;
     if (stages < kMinStages || stages > kMaxStages) {
@@ -511,8 +523,16 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     const int n = 3 * stages + 1;
     const float ceiling = static_cast<float>(std::max(budgetBytes, 0)) * 8.0f;
 
+    // Each plane's memory becomes its transform's bands.
+    const int width = planes[0].width;
+    const int height = planes[0].height;
     PlaneWork work[3];
-    tabulatePlanes(work, wavelet, planes, stages, mask, ceiling, kFirstPricingSlope, planeWeights, gains);
+    tabulatePlanes(
+        work,
+        [&](int c, DiagnosticSink& sink) {
+            return std::make_unique<WaveletTransform>(wavelet, std::move(planes[c]), stages, -1, sink);
+        },
+        mask, ceiling, kFirstPricingSlope, planeWeights, gains);
     for (const PlaneWork& w : work) {
         const std::string text = w.diagnostics.text();
         if (!text.empty())
@@ -520,16 +540,15 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     }
     for (const PlaneWork& w : work) {
         if (!w.transform->valid() || static_cast<int>(w.sets.size()) != n) {
-            printError(report, "Cannot transform a plane of size %d by %d", planes[0].width, planes[0].height);
+            printError(report, "Cannot transform a plane of size %d by %d", width, height);
             diagnostics.write(report.text());
-            result.status = failure(
-                formatText("Cannot transform a plane of size %d by %d", planes[0].width, planes[0].height));
+            result.status = failure(formatText("Cannot transform a plane of size %d by %d", width, height));
             return result;
         }
     }
 
-    const int sizeBits = gammaLength(static_cast<std::uint32_t>(planes[0].width))
-                       + gammaLength(static_cast<std::uint32_t>(planes[0].height));
+    const int sizeBits
+        = gammaLength(static_cast<std::uint32_t>(width)) + gammaLength(static_cast<std::uint32_t>(height));
     std::vector<CoefficientSet> sets;
     std::vector<float> weights;
     int target = 0;
@@ -556,7 +575,7 @@ ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std
     result.targetBytes = target;
     result.precisions = precisions;
     if (codesNothing(precisions))
-        result.workableBudgetBytes = workableBudget(planes, planeWeights, budgetBytes, stages, mask, sizeBits);
+        result.workableBudgetBytes = workableBudget(work, planeWeights, budgetBytes, stages, mask, sizeBits);
     result.starved = result.workableBudgetBytes > 0;
     diagnostics.write(report.text());
     return result;

@@ -49,6 +49,10 @@ struct ColourPlanesEncoding {
 ColourPlanesEncoding encodeColourPlanes(const FloatImage (&planes)[3], const std::array<float, 3>& planeWeights,
                                         const std::array<const char*, 3>& planeNames, int budgetBytes, int stages,
                                         const RegionSet* mask, DiagnosticSink& diagnostics);
+// The same, transforming each plane in its own memory (the planes are left empty): no plane is copied.
+ColourPlanesEncoding encodeColourPlanes(FloatImage (&&planes)[3], const std::array<float, 3>& planeWeights,
+                                        const std::array<const char*, 3>& planeNames, int budgetBytes, int stages,
+                                        const RegionSet* mask, DiagnosticSink& diagnostics);
 
 // Decodes one plane stream of encodeColourPlanes made with the same number of stages, reading only `length`
 // bytes. Returns false with a reason for a stream that cannot be such a plane (absurd size or header, a code the

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <future>
 #include <istream>
+#include <utility>
 
 namespace nubo {
 
@@ -50,7 +51,7 @@ Status encodeColourRegion(const RasterImage& image, std::string& payload, int ra
     FloatImage planes[3];
     forwardColourTransform(image, planes);
     const ColourPlanesEncoding coded =
-        encodeColourPlanes(planes, colourEnergyGains(), kPlaneNames,
+        encodeColourPlanes(std::move(planes), colourEnergyGains(), kPlaneNames,
                            colourBudgetBytes(image.width(), image.height(), ratio), stages, mask, diagnostics);
     // The plane coder's own words for a refusal, e.g. "Cannot code a plane in 17 wavelet stages".
     if (!coded.status)
