@@ -116,39 +116,6 @@ TEST(ContextQuantizer, PricedPrecisionsMatchWhatDecodes)
     }
 }
 
-// The bytes of a band coded once its precisions were priced (its recorded decisions replayed) are those of
-// the passes run afresh, at every precision priced and past the last one priced (passes again).
-TEST(ContextQuantizer, PricedBandsCodeAsThePassesWould)
-{
-    const int w = 41;
-    const int h = 19;
-    std::vector<float> band = detailBand(w * h, 11);
-    // Long runs of zeros, so the cleanup pass prices idle columns in batches.
-    std::fill(band.begin() + w * 4, band.begin() + w * 12, 0.0f);
-    const auto coded = [&](ContextQuantizer& quantizer, int precision) {
-        std::string bytes;
-        EncoderStream out(bytes);
-        quantizer.writeHeader(out, precision);
-        quantizer.encode(out, precision);
-        out.arith.finish();
-        return bytes;
-    };
-    for (const auto orientation : {ContextQuantizer::Orientation::HighAlongRows, ContextQuantizer::Orientation::LowPass}) {
-        for (const int priced : {9, 40}) {
-            for (const int p : {1, 2, 3, 8, 9, 10, 25}) {
-                ContextQuantizer replayed(w, h, orientation, kColourPrecisions);
-                replayed.analyze(band.data(), w * h);
-                float rate = 0.0f;
-                float distortion = 0.0f;
-                replayed.rateDistortion(priced, kColourMinimumStep, rate, distortion);
-                ContextQuantizer fresh(w, h, orientation, kColourPrecisions);
-                fresh.analyze(band.data(), w * h);
-                EXPECT_EQ(coded(replayed, p), coded(fresh, p)) << "priced " << priced << ", precision " << p;
-            }
-        }
-    }
-}
-
 // A band of zeros has nothing above precision 0, and a rate ceiling stops the tabulation early.
 TEST(ContextQuantizer, ZeroBandsAndTheRateCeiling)
 {

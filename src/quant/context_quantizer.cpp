@@ -162,40 +162,29 @@ constexpr double kMovedByRefinement[2] = {-1.0, 1.0};
 
 // Pricing: every decision adds its cost in bits and adapts the model; the change of squared error is summed
 // beside it. Both sums live here, in a local of the pricing call that the inlined passes keep in registers
-// (as members they would be stored and reloaded around every flag byte written). Every decision is also
-// recorded, its model's place among the quantiser's models and its bit in one byte, so that encoding a priced
-// precision replays the decisions instead of running the passes again.
+// (as members they would be stored and reloaded around every flag byte written).
 struct PriceIo {
     static constexpr bool kDecoding = false;
     static constexpr bool kPricing = true;
-    const BinaryModel* models; // the quantiser's models, in their order
-    std::vector<std::uint8_t>& decisions;
     const std::array<double, kMaxCodedTotal + 1>& lg = log2Table();
     double rate = 0.0;
     double change = 0.0;
 
-    std::uint8_t decision(const BinaryModel& model, int value) const
-    {
-        return static_cast<std::uint8_t>(((&model - models) << 1) | value);
-    }
     [[gnu::always_inline]] int bit(BinaryModel& model, int value)
     {
         rate += lg[static_cast<std::size_t>(model.total())] - lg[static_cast<std::size_t>(model.count(value))];
-        decisions.push_back(decision(model, value));
         model.update(value);
         return value;
     }
-    [[gnu::always_inline]] int plainBit(BinaryModel& model, int value)
+    int plainBit(BinaryModel&, int value)
     {
         rate += 1.0;
-        decisions.push_back(decision(model, value));
         return value;
     }
     static constexpr bool stopped() { return false; }
     // n zeros in a row, priced and adapted one by one as bit() would, with the model held in registers.
     void zeros(BinaryModel& model, int n)
     {
-        decisions.insert(decisions.end(), static_cast<std::size_t>(n), decision(model, 0));
         BinaryModel m = model;
         double r = rate;
         for (int k = 0; k < n; ++k) {
@@ -392,8 +381,6 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
     const bool lowPass = orientation_ == Orientation::LowPass;
     meanCode_ = lowPass ? meanCodeOf(mean_) : 0;
     base_ = lowPass ? static_cast<float>(meanCode_) / kMeanScale : 0.0f;
-    pricedDecisions_.clear();
-    pricedPassEnds_.clear();
     takeBuffers();
     resetState();
 
@@ -740,11 +727,9 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
     const std::size_t s = static_cast<std::size_t>(stride_);
     const std::size_t w = rowLength_;
     constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
-    // Run symbols come one after another over idle stretches: when coding, their model is held in a local, which
-    // stays in registers (the member would be stored and loaded again around every flag byte written). Pricing
-    // names each decision's model by its place, so it adapts the member itself.
-    BinaryModel localRun = models_.run();
-    BinaryModel& run = Io::kPricing ? models_.run() : localRun;
+    // Run symbols come one after another over idle stretches: their model is held in a local, which stays in
+    // registers (the member would be stored and loaded again around every flag byte written).
+    BinaryModel run = models_.run();
     for (int y0 = 0; y0 < height_ && !io.stopped(); y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
         for (int x0 = 0; x0 < width_; x0 += kBlockColumns) {
@@ -835,8 +820,7 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
             clearVisited(flags_.data() + first, s, rows, columns);
         }
     }
-    if constexpr (!Io::kPricing)
-        models_.run() = localRun;
+    models_.run() = run;
 }
 
 template <class Io>
@@ -876,9 +860,8 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 break;
             if (countsDropped_)
                 rebuildNeighbourCounts();
-            PriceIo io{models_.all.data(), pricedDecisions_};
+            PriceIo io;
             codePass(io, pass);
-            pricedPassEnds_.push_back(pricedDecisions_.size());
             passRates_[static_cast<std::size_t>(pass)] = static_cast<float>(io.rate);
             passChanges_[static_cast<std::size_t>(pass)] = static_cast<float>(io.change);
         }
@@ -955,13 +938,6 @@ void ContextQuantizer::encode(EncoderStream& stream, int precision)
     const int passes = empty() ? 0 : precision;
     if (passes <= 0)
         return;
-    if (static_cast<std::size_t>(passes) <= pricedPassEnds_.size()) {
-        replayDecisions(stream, pricedPassEnds_[static_cast<std::size_t>(passes - 1)]);
-        // A band is coded once: its record goes, and a second encode runs the passes.
-        std::vector<std::uint8_t>().swap(pricedDecisions_);
-        pricedPassEnds_.clear();
-        return;
-    }
     takeBuffers();
     resetState();
     EncodeIo io{stream.arith};
@@ -969,23 +945,6 @@ void ContextQuantizer::encode(EncoderStream& stream, int precision)
         codePass(io, q);
     stream.arith.resumeFrom(io.arith);
     giveBuffers();
-}
-
-void ContextQuantizer::replayDecisions(EncoderStream& stream, std::size_t count)
-{
-    // The models start afresh, as for the passes; the plain bits' model never adapts.
-    Models models;
-    ArithEncoder arith = stream.arith;
-    const std::uint8_t* decisions = pricedDecisions_.data();
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t model = decisions[k] >> 1;
-        const int value = decisions[k] & 1;
-        BinaryModel& m = models.all[model];
-        arith.encodeBinary(m, value);
-        if (model != kPlainModel)
-            m.update(value);
-    }
-    stream.arith.resumeFrom(arith);
 }
 
 void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)

@@ -117,9 +117,8 @@ private:
         BinaryModel& sign(int context) { return all[static_cast<std::size_t>(9 + context)]; }
         BinaryModel& refinement(int context) { return all[static_cast<std::size_t>(14 + context)]; }
         BinaryModel& run() { return all[17]; }
-        BinaryModel& uniform() { return all[kPlainModel]; }
+        BinaryModel& uniform() { return all[18]; }
     };
-    static constexpr std::size_t kPlainModel = 18;
 
     template <class Io>
     void codePass(Io& io, int pass);
@@ -135,8 +134,6 @@ private:
     void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
 
     void resetState();
-    // Codes the first `count` decisions recorded by pricing, as the passes that made them would.
-    void replayDecisions(EncoderStream& stream, std::size_t count);
     // Encoding side: what is left to code of coefficient `index` while it is not significant.
     float residualAt(std::size_t index) const { return source_[index] - base_; }
     // coversSlope for the precisions 0 ... pass priced.
@@ -193,10 +190,6 @@ private:
 
     std::vector<float> passRates_;
     std::vector<float> passChanges_;
-    // Every decision of the passes priced, one byte each (its model's place in Models, then its bit), and where
-    // each pass's decisions end.
-    std::vector<std::uint8_t> pricedDecisions_;
-    std::vector<std::size_t> pricedPassEnds_;
 
     const float* source_ = nullptr;
     float* target_ = nullptr;      // decoding side
