@@ -461,7 +461,7 @@ void ContextQuantizer::findSignificanceLayers()
     return contextTable_[neighbourCounts_[cell]];
 }
 
-[[gnu::always_inline]] inline void ContextQuantizer::markSignificant(std::size_t cell, bool negative)
+[[gnu::always_inline]] inline void ContextQuantizer::markSignificant(std::size_t cell, int row, bool negative)
 {
     std::uint8_t* f = flags_.data() + cell;
     const std::ptrdiff_t s = stride_;
@@ -476,17 +476,16 @@ void ContextQuantizer::findSignificanceLayers()
     std::uint8_t* counts = neighbourCounts_.data() + cell;
     for (int k = 0; k < 8; ++k)
         counts[around[k]] = static_cast<std::uint8_t>(counts[around[k]] + weights[k]);
-    // Cell rows count from -1 (the padding above the band); the neighbours span rows y - 1 ... y + 1.
-    const int y = static_cast<int>(cell / static_cast<std::size_t>(stride_)) - 1;
-    // Those rows lie in at most two stripes: the first and last row's.
-    const int first = y > 0 ? y - 1 : 0;
-    const int last = y + 1 < height_ ? y + 1 : height_ - 1;
+    // The neighbours span rows row - 1 ... row + 1, which lie in at most two stripes: the first and last row's.
+    const int first = row > 0 ? row - 1 : 0;
+    const int last = row + 1 < height_ ? row + 1 : height_ - 1;
     stripeActive_[static_cast<std::size_t>(first / 4)] = 1;
     stripeActive_[static_cast<std::size_t>(last / 4)] = 1;
 }
 
 template <class Io>
-[[gnu::always_inline]] inline void ContextQuantizer::codeSign(Io& io, std::size_t cell, std::size_t index, float t)
+[[gnu::always_inline]] inline void ContextQuantizer::codeSign(Io& io, std::size_t cell, std::size_t index, int row,
+                                                            float t)
 {
     const std::uint8_t* f = flags_.data() + cell;
     const std::ptrdiff_t s = stride_;
@@ -510,7 +509,7 @@ template <class Io>
             io.change += squared(r) - squared(before);
         orderResiduals_.push_back(r);
     }
-    markSignificant(cell, negative != 0);
+    markSignificant(cell, row, negative != 0);
     if constexpr (Io::kDecoding)
         order_.push_back(static_cast<std::int32_t>(index));
     orderCells_.push_back(static_cast<std::uint32_t>(cell));
@@ -518,14 +517,14 @@ template <class Io>
 
 template <class Io>
 [[gnu::always_inline]] inline bool ContextQuantizer::codeSignificance(Io& io, std::size_t cell, std::size_t index,
-                                                                      int layer, float t, int context)
+                                                                      int row, int layer, float t, int context)
 {
     int significant = 0;
     if constexpr (!Io::kDecoding)
         significant = significanceLayers_[cell] <= layer ? 1 : 0;
     if (!io.bit(models_.significance(context), significant))
         return false;
-    codeSign(io, cell, index, t);
+    codeSign(io, cell, index, row, t);
     return true;
 }
 
@@ -680,7 +679,7 @@ void ContextQuantizer::significancePass(Io& io, int layer, float t)
                     f = static_cast<std::uint8_t>(f | kVisited);
                     const std::size_t index = static_cast<std::size_t>(y0 + k) * rowLength_
                                             + static_cast<std::size_t>(x);
-                    if (codeSignificance(io, cell, index, layer, t, significanceContext(cell))) {
+                    if (codeSignificance(io, cell, index, y0 + k, layer, t, significanceContext(cell))) {
                         turned = true;
                         todo = columnCells(flags_.data() + top, s, k + 1, rows, looked, kNeighbour);
                     } else {
@@ -799,7 +798,7 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
                         const int low = io.plainBit(models_.uniform(), firstCell & 1);
                         firstCell = high * 2 + low;
                         codeSign(io, top + static_cast<std::size_t>(firstCell) * s,
-                                 topIndex + static_cast<std::size_t>(firstCell) * w, t);
+                                 topIndex + static_cast<std::size_t>(firstCell) * w, y0 + firstCell, t);
                         k = firstCell + 1;
                     }
                 }
@@ -812,7 +811,7 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
                      todo != 0; todo &= todo - 1) {
                     const int j = std::countr_zero(todo);
                     const std::size_t cell = top + static_cast<std::size_t>(j) * s;
-                    if (codeSignificance(io, cell, topIndex + static_cast<std::size_t>(j) * w, layer, t,
+                    if (codeSignificance(io, cell, topIndex + static_cast<std::size_t>(j) * w, y0 + j, layer, t,
                                          significanceContext(cell)))
                         touched = true;
                 }

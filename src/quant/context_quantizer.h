@@ -129,9 +129,9 @@ private:
     template <class Io>
     void cleanupPass(Io& io, int layer, float t);
     template <class Io>
-    bool codeSignificance(Io& io, std::size_t cell, std::size_t index, int layer, float t, int context);
+    bool codeSignificance(Io& io, std::size_t cell, std::size_t index, int row, int layer, float t, int context);
     template <class Io>
-    void codeSign(Io& io, std::size_t cell, std::size_t index, float t);
+    void codeSign(Io& io, std::size_t cell, std::size_t index, int row, float t);
 
     void resetState();
     // Encoding side: what is left to code of coefficient `index` while it is not significant.
@@ -144,7 +144,8 @@ private:
     void findSignificanceLayers();
     float layerThreshold(int layer) const;
     int significanceContext(std::size_t cell) const;
-    void markSignificant(std::size_t cell, bool negative);
+    // `row` is the cell's row in the band.
+    void markSignificant(std::size_t cell, int row, bool negative);
     // Cells of the padded band, with sixteen bytes more so a block of columns is read whole at any column.
     std::size_t cellCount() const
     {
