@@ -82,6 +82,8 @@ public:
 
 private:
     [[gnu::always_inline]] void outputBit(int bit);
+    // rescale, writing the bits it settles.
+    [[gnu::always_inline]] void rescaleAndEmit();
     [[noreturn]] static void refuse(std::int32_t count, std::int32_t cumulative, std::int32_t total);
 
     std::int32_t pendingBits_ = 0;
@@ -119,10 +121,10 @@ public:
     int decodeWithModel(const Model& model) { return decodeWith<false>(model); }
 
     // As decodeWithModel, for a model of two symbols with front() (the symbol whose interval lies above the
-    // other's) and backCount() (the other's count): the same symbol and coder state, found by comparing products instead of
-    // dividing by the range; but -1 where decodeWithModel fails (the input marked failed, nothing changed), so
-    // a loop tells a bad symbol by the value rather than by the input's flag. Always inlined, as
-    // decodeAndUpdateInline.
+    // other's) and backCount() (the other's count): the same symbol and coder state, found with the one
+    // quotient that narrowing by either symbol forms instead of comparing products and dividing twice; but -1
+    // where decodeWithModel fails (the input marked failed, nothing changed), so a loop tells a bad symbol by
+    // the value rather than by the input's flag. Always inlined, as decodeAndUpdateInline.
     template <class Model>
     [[gnu::always_inline]] int decodeBinary(const Model& model);
 
@@ -194,6 +196,11 @@ inline void ArithEncoder::encodeFromModel(std::int32_t count, std::int32_t cumul
     if ((count <= 0) | (total > kMaxCodedTotal)) [[unlikely]]
         refuse(count, cumulative, total);
     narrow(high_ - low_ + 1, cumulative, count, reciprocals_[total]);
+    rescaleAndEmit();
+}
+
+inline void ArithEncoder::rescaleAndEmit()
+{
     // A half taken off is a settled bit (low's leading bits); a quarter, a bit settled by the next one, opposite
     // to it.
     rescale(
@@ -218,13 +225,7 @@ inline void ArithEncoder::encodeBinary(const Model& model, int symbol)
         low_ += q;
     else
         high_ = low_ + q - 1;
-    rescale(
-        [this](int settled) __attribute__((always_inline)) {
-            const auto low = static_cast<std::uint32_t>(low_);
-            outputBit(static_cast<int>(low >> 15));
-            output_.putBits(low >> (16 - settled), settled - 1);
-        },
-        [this](int middle) __attribute__((always_inline)) { pendingBits_ += middle; });
+    rescaleAndEmit();
 }
 
 inline void ArithDecoder::rescaleValue()

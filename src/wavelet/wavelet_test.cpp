@@ -324,9 +324,10 @@ TEST(Wavelet2d, ZeroBandsGiveTheSameBits)
                 if (((mask >> b) & 1u) == 0)
                     continue;
                 const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
-                for (int y = rect.y; y < rect.y + rect.height; ++y)
-                    std::fill_n(zeroed.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(c.width) + rect.x,
-                                rect.width, 0.0f);
+                for (int y = rect.y; y < rect.y + rect.height; ++y) {
+                    const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(c.width);
+                    std::fill_n(zeroed.data() + row + rect.x, rect.width, 0.0f);
+                }
             }
             std::vector<float> everyBand(zeroed.size());
             std::vector<float> skipping = zeroed;
