@@ -10,6 +10,7 @@
 #endif
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace nubo {
 
@@ -200,10 +201,39 @@ unsigned defaultWorkerCount()
 #endif
 }
 
-unsigned serialTaskWorkers(std::size_t tasks)
+double sharedFinishTime(std::span<const std::int64_t> costs, unsigned workers, unsigned cores)
+{
+    std::vector<std::int64_t> waiting;
+    for (const std::int64_t cost : costs)
+        waiting.push_back(std::max<std::int64_t>(cost, 0));
+    std::sort(waiting.begin(), waiting.end()); // the largest last, taken first
+    workers = std::max(workers, 1u);
+    cores = std::max(cores, 1u);
+    std::vector<std::int64_t> running; // the work each running task has left
+    double time = 0.0;
+    for (;;) {
+        while (running.size() < workers && !waiting.empty()) {
+            running.push_back(waiting.back());
+            waiting.pop_back();
+        }
+        if (running.empty())
+            return time;
+        // Until the next task finishes every running one advances by the same work, at a core's pace at most.
+        const std::int64_t step = *std::min_element(running.begin(), running.end());
+        const double share = std::min(1.0, static_cast<double>(cores) / static_cast<double>(running.size()));
+        time += static_cast<double>(step) / share;
+        for (std::int64_t& left : running)
+            left -= step;
+        running.erase(std::remove(running.begin(), running.end(), std::int64_t{0}), running.end());
+    }
+}
+
+unsigned serialTaskWorkers(std::span<const std::int64_t> costs)
 {
     const unsigned cores = defaultWorkerCount();
-    return cores > 1 && tasks > cores ? cores + 1 : cores;
+    if (cores <= 1 || costs.size() <= cores)
+        return cores;
+    return sharedFinishTime(costs, cores + 1, cores) < sharedFinishTime(costs, cores, cores) ? cores + 1 : cores;
 }
 
 } // namespace nubo

@@ -298,8 +298,9 @@ std::vector<int> choosePrecisions(const PlaneWork (&work)[3], std::span<const Co
 constexpr float kFirstPricingSlope = 65536.0f;
 constexpr float kPricingSlopeStep = 0.25f;
 // A band short of the lowest slope an allocation chose at is priced for this much lower, as the allocation on
-// its deeper table may choose at a slope a little lower.
-constexpr float kPricingSlopeMargin = 0.5f;
+// its deeper table may choose at a slope a little lower. A wider margin prices passes no allocation reaches
+// (0.5 took about 8 % longer to encode a 2-megapixel picture at ratio 20, in one more round less).
+constexpr float kPricingSlopeMargin = 0.85f;
 constexpr int kPricingRounds = 16;
 
 // The last priced precision of a set (its rates beyond are +infinity).

@@ -1,4 +1,5 @@
 #include "roi/colour_region_coder.h"
+#include "common/worker_team.h"
 #include "test_support/keep_reason.h"
 #include "roi/colour_transform.h"
 #include "roi/region_coder.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -57,6 +59,35 @@ TEST(ColourTransform, RoundTripAndGains)
     EXPECT_NEAR(gains[2], 2.4756f, 1e-3);
     planes[1].width = 22;
     EXPECT_FALSE(inverseColourTransform(planes, back));
+}
+
+// On a team of threads both transforms cut the picture into pieces of rows: every sample comes out as it does in
+// one piece.
+TEST(ColourTransform, SameInPiecesOnATeam)
+{
+    const RasterImage image = test::patternImage(301, 157, 9);
+    FloatImage alone[3];
+    forwardColourTransform(image, alone);
+    RasterImage rebuiltAlone;
+    ASSERT_TRUE(inverseColourTransform(alone, rebuiltAlone));
+
+    FloatImage shared[3];
+    RasterImage rebuiltShared;
+    bool rebuilt = false;
+    runTasks({[&] {
+                  ASSERT_EQ(teamSize(), 2u);
+                  forwardColourTransform(image, shared);
+                  rebuilt = inverseColourTransform(shared, rebuiltShared);
+              }},
+             2);
+    ASSERT_TRUE(rebuilt);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(shared[c].width, 301);
+        EXPECT_EQ(shared[c].height, 157);
+        EXPECT_EQ(shared[c].data, alone[c].data) << "plane " << c;
+    }
+    ASSERT_EQ(rebuiltShared.size(), rebuiltAlone.size());
+    EXPECT_TRUE(std::equal(rebuiltShared.data(), rebuiltShared.data() + rebuiltShared.size(), rebuiltAlone.data()));
 }
 
 // A payload decodes to its picture's size, near the source at a low ratio and further from it at a high one,

@@ -1,6 +1,11 @@
 #include "roi/colour_transform.h"
 
+#include "common/worker_team.h"
+
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace nubo {
 
@@ -18,24 +23,33 @@ void forwardColourTransform(const RasterImage& image, FloatImage (&planes)[3])
 {
     const int w = image.width();
     const int h = image.height();
-    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    const std::size_t rowLength = static_cast<std::size_t>(w);
+    const std::size_t pixels = rowLength * static_cast<std::size_t>(h);
+    // Each plane is claimed (its pages first touched) on a thread of its own where the team has one idle.
+    std::vector<std::function<void()>> claims;
     for (FloatImage& plane : planes) {
-        plane.width = w;
-        plane.height = h;
-        plane.data.assign(pixels, 0.0f);
+        claims.emplace_back([&plane, w, h, pixels] {
+            plane.width = w;
+            plane.height = h;
+            plane.data.assign(pixels, 0.0f);
+        });
     }
-    const std::uint8_t* p = image.data();
-    float* y = planes[0].data.data();
-    float* cb = planes[1].data.data();
-    float* cr = planes[2].data.data();
-    for (std::size_t i = 0; i < pixels; ++i, p += 3) {
-        const float b = static_cast<float>(p[0]);
-        const float g = static_cast<float>(p[1]);
-        const float r = static_cast<float>(p[2]);
-        y[i] = ((0.299f * r + 0.587f * g) + 0.114f * b) - kLevelShift;
-        cb[i] = (-0.168736f * r - 0.331264f * g) + 0.5f * b;
-        cr[i] = (0.5f * r - 0.418688f * g) - 0.081312f * b;
-    }
+    runTeamTasks(claims);
+    float* const y = planes[0].data.data();
+    float* const cb = planes[1].data.data();
+    float* const cr = planes[2].data.data();
+    runInPieces(h, 3 * std::int64_t{w}, [&](int firstRow, int lastRow) {
+        const std::size_t end = static_cast<std::size_t>(lastRow) * rowLength;
+        const std::uint8_t* p = image.data() + static_cast<std::size_t>(firstRow) * rowLength * 3;
+        for (std::size_t i = static_cast<std::size_t>(firstRow) * rowLength; i < end; ++i, p += 3) {
+            const float b = static_cast<float>(p[0]);
+            const float g = static_cast<float>(p[1]);
+            const float r = static_cast<float>(p[2]);
+            y[i] = ((0.299f * r + 0.587f * g) + 0.114f * b) - kLevelShift;
+            cb[i] = (-0.168736f * r - 0.331264f * g) + 0.5f * b;
+            cr[i] = (0.5f * r - 0.418688f * g) - 0.081312f * b;
+        }
+    });
 }
 
 bool inverseColourTransform(const FloatImage (&planes)[3], RasterImage& image)
@@ -50,25 +64,29 @@ bool inverseColourTransform(const FloatImage (&planes)[3], RasterImage& image)
     RasterImage rebuilt;
     if (!rebuilt.allocate(w, h))
         return false;
-    // A piece of the picture at a time, its red, green and blue in small buffers that stay in the cache.
-    constexpr std::size_t kPiece = 1024;
-    float red[kPiece];
-    float green[kPiece];
-    float blue[kPiece];
     const float* y = planes[0].data.data();
     const float* cb = planes[1].data.data();
     const float* cr = planes[2].data.data();
-    for (std::size_t first = 0; first < pixels; first += kPiece) {
-        const std::size_t count = pixels - first < kPiece ? pixels - first : kPiece;
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = first + k;
-            const float luma = y[i] + kLevelShift;
-            red[k] = luma + kCrToRed * cr[i];
-            green[k] = (luma - kCbToGreen * cb[i]) - kCrToGreen * cr[i];
-            blue[k] = luma + kCbToBlue * cb[i];
+    const std::size_t rowLength = static_cast<std::size_t>(w);
+    runInPieces(h, 3 * std::int64_t{w}, [&](int firstRow, int lastRow) {
+        // A stretch of pixels at a time, its red, green and blue in small buffers that stay in the cache.
+        constexpr std::size_t kStretch = 1024;
+        float red[kStretch];
+        float green[kStretch];
+        float blue[kStretch];
+        const std::size_t end = static_cast<std::size_t>(lastRow) * rowLength;
+        for (std::size_t first = static_cast<std::size_t>(firstRow) * rowLength; first < end; first += kStretch) {
+            const std::size_t count = end - first < kStretch ? end - first : kStretch;
+            for (std::size_t k = 0; k < count; ++k) {
+                const std::size_t i = first + k;
+                const float luma = y[i] + kLevelShift;
+                red[k] = luma + kCrToRed * cr[i];
+                green[k] = (luma - kCbToGreen * cb[i]) - kCrToGreen * cr[i];
+                blue[k] = luma + kCbToBlue * cb[i];
+            }
+            rebuilt.setPixelsFromPlanes(first, count, red, green, blue);
         }
-        rebuilt.setPixelsFromPlanes(first, count, red, green, blue);
-    }
+    });
     image = std::move(rebuilt);
     return true;
 }

@@ -93,6 +93,10 @@ struct RecordJob {
     Status pictureStatus;
 
     std::int64_t pixels() const { return static_cast<std::int64_t>(payload.width) * payload.height; }
+    std::int64_t planeCost(int i) const
+    {
+        return planeDecodeCost(pixels(), static_cast<std::int64_t>(payload.wavelet.streams[i].size()));
+    }
 };
 
 // Where reading the stream stopped at damage, if it did.
@@ -164,7 +168,7 @@ void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first
             // Each plane goes into the picture as soon as it is decoded, so only the planes being decoded are
             // held as floats.
             for (int i = 0; i < 3; ++i) {
-                tasks.push_back({job->pixels(), [job, i, stages] {
+                tasks.push_back({job->planeCost(i), [job, i, stages] {
                                      job->planeStatus[i] = decodePayloadPlaneInto(job->payload, i, stages, job->byPlane);
                                      // The last plane sees the others' results (acquire-release on the count).
                                      if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1) {
@@ -175,7 +179,7 @@ void decodeJobs(std::vector<std::unique_ptr<RecordJob>>& jobs, std::size_t first
             }
         } else if (isPlaneKind(job->payload.kind)) {
             for (int i = 0; i < 3; ++i) {
-                tasks.push_back({job->pixels(), [job, i, stages] {
+                tasks.push_back({job->planeCost(i), [job, i, stages] {
                                      job->planeStatus[i] = decodePayloadPlane(job->payload, i, stages, job->planes[i]);
                                      // The last plane sees the others' results (acquire-release on the count).
                                      if (job->planesLeft.fetch_sub(1, std::memory_order_acq_rel) == 1)

@@ -33,14 +33,18 @@ void runLargestFirst(std::vector<SizedTask> tasks, unsigned workers)
         std::shuffle(tasks.begin(), tasks.end(), random);
     } else {
         std::stable_sort(tasks.begin(), tasks.end(),
-                         [](const SizedTask& a, const SizedTask& b) { return a.pixels > b.pixels; });
+                         [](const SizedTask& a, const SizedTask& b) { return a.cost > b.cost; });
     }
     std::vector<std::function<void()>> runs;
+    std::vector<std::int64_t> costs;
     runs.reserve(tasks.size());
-    for (SizedTask& task : tasks)
+    costs.reserve(tasks.size());
+    for (SizedTask& task : tasks) {
         runs.push_back(std::move(task.run));
+        costs.push_back(task.cost);
+    }
     if (workers == 0)
-        workers = serialTaskWorkers(runs.size());
+        workers = serialTaskWorkers(costs);
     runTasks(runs, chosen.workers > 0 ? chosen.workers : workers);
 }
 

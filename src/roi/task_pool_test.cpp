@@ -39,8 +39,10 @@ TEST(TaskPool, WorkersFollowTheAllowedCores)
     ASSERT_EQ(sched_getaffinity(0, sizeof original, &original), 0);
     const unsigned allowed = static_cast<unsigned>(CPU_COUNT(&original));
     EXPECT_EQ(defaultWorkerCount(), allowed);
-    EXPECT_EQ(serialTaskWorkers(allowed), allowed);
-    EXPECT_EQ(serialTaskWorkers(allowed + 1), allowed > 1 ? allowed + 1 : 1u);
+    const std::vector<std::int64_t> asMany(allowed, 100);
+    const std::vector<std::int64_t> oneMore(allowed + 1, 100);
+    EXPECT_EQ(serialTaskWorkers(asMany), allowed);
+    EXPECT_EQ(serialTaskWorkers(oneMore), allowed > 1 ? allowed + 1 : 1u);
 
     int first = 0;
     while (!CPU_ISSET(first, &original))
@@ -50,10 +52,28 @@ TEST(TaskPool, WorkersFollowTheAllowedCores)
     CPU_SET(first, &one);
     ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
     EXPECT_EQ(defaultWorkerCount(), 1u);
-    EXPECT_EQ(serialTaskWorkers(3), 1u);
+    EXPECT_EQ(serialTaskWorkers(std::vector<std::int64_t>{100, 100, 100}), 1u);
     ASSERT_EQ(sched_setaffinity(0, sizeof original, &original), 0);
 }
 #endif
+
+// The extra worker shares the cores among tasks of equal cost, which no order of them balances; a large task
+// with small ones finishes sooner on a core of its own while the small ones take turns on the other, and four
+// equal tasks on two cores sooner two after two.
+TEST(TaskPool, SharedFinishTimes)
+{
+    const std::vector<std::int64_t> equal{100, 100, 100};
+    EXPECT_DOUBLE_EQ(sharedFinishTime(equal, 2, 2), 200.0);
+    EXPECT_DOUBLE_EQ(sharedFinishTime(equal, 3, 2), 150.0);
+    const std::vector<std::int64_t> lumaAndChroma{38, 72, 48}; // a colour record's planes
+    EXPECT_DOUBLE_EQ(sharedFinishTime(lumaAndChroma, 2, 2), 86.0);
+    EXPECT_DOUBLE_EQ(sharedFinishTime(lumaAndChroma, 3, 2), 91.0);
+    const std::vector<std::int64_t> four(4, 100);
+    EXPECT_DOUBLE_EQ(sharedFinishTime(four, 2, 2), 200.0);
+    EXPECT_DOUBLE_EQ(sharedFinishTime(four, 3, 2), 250.0);
+    EXPECT_DOUBLE_EQ(sharedFinishTime(std::vector<std::int64_t>{}, 2, 2), 0.0);
+    EXPECT_DOUBLE_EQ(sharedFinishTime(std::vector<std::int64_t>{0, -5, 30}, 1, 1), 30.0);
+}
 
 // Tasks handed out from inside a task are taken up by an idle thread of the team: two that each wait for the
 // other to start finish only when they run at once. Nested hand-outs run every task once, outside a team in turn,

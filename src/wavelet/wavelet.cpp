@@ -141,32 +141,6 @@ Wavelet::Workspace& Wavelet::workspaceFor(int longest) const
 
 namespace {
 
-// Fewest samples worth a piece of a pass of their own: below this, handing the piece to another thread costs
-// more than it saves.
-constexpr std::int64_t kSamplesPerPiece = 16384;
-
-// Runs body(first, last) over ranges covering 0 ... count - 1, where each item stands for `itemSamples` samples:
-// in pieces shared with the idle threads of the caller's team, or in one piece. The pieces touch disjoint
-// samples, and every sample goes through the same operations in the same order however they are cut.
-template <typename Body>
-void forPieces(int count, std::int64_t itemSamples, const Body& body)
-{
-    const std::int64_t worth = std::int64_t{count} * itemSamples / kSamplesPerPiece;
-    const int pieces = static_cast<int>(std::min<std::int64_t>({worth, std::int64_t{2} * teamSize(), count}));
-    if (pieces <= 1) {
-        body(0, count);
-        return;
-    }
-    std::vector<std::function<void()>> tasks;
-    tasks.reserve(static_cast<std::size_t>(pieces));
-    for (int p = 0; p < pieces; ++p) {
-        const int first = static_cast<int>(std::int64_t{count} * p / pieces);
-        const int last = static_cast<int>(std::int64_t{count} * (p + 1) / pieces);
-        tasks.emplace_back([&body, first, last] { body(first, last); });
-    }
-    runTeamTasks(tasks);
-}
-
 // Runs step() on `block` columns of a plane from column x0, rows 0 ... h - 1, copied out of the plane first (column
 // c to columnsIn from c * inStride + inOffset on) and copied back in after it (column c from columnsOut at
 // c * cells(h)), so that the steps walk contiguous columns.
@@ -394,7 +368,7 @@ bool Wavelet::transform2d(const float* source, float* destination, int width, in
             printError(diagnostics, "Low pass subband is too small");
         }
 
-        forPieces(h, w, [&](int firstRow, int lastRow) {
+        runInPieces(h, w, [&](int firstRow, int lastRow) {
             Workspace& work = workspaceFor(longest);
             for (int y = firstRow; y < lastRow; ++y) {
                 float* row = destination + static_cast<std::size_t>(y) * rowLength;
@@ -404,7 +378,7 @@ bool Wavelet::transform2d(const float* source, float* destination, int width, in
         });
 
         const int blocks = (w + kColumnBlock - 1) / kColumnBlock;
-        forPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
+        runInPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
             Workspace& work = workspaceFor(longest);
             float* columnsIn = work.columnsIn.data();
             float* columnsOut = work.columnsOut.data();
@@ -464,7 +438,7 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
         const int columns = rightZero ? lowWidth : w;
 
         const int blocks = (columns + kColumnBlock - 1) / kColumnBlock;
-        forPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
+        runInPieces(blocks, std::int64_t{kColumnBlock} * h, [&](int firstBlock, int lastBlock) {
             Workspace& work = workspaceFor(longest);
             float* columnsIn = work.columnsIn.data();
             float* columnsOut = work.columnsOut.data();
@@ -482,7 +456,7 @@ bool Wavelet::invert2d(const float* source, float* destination, int width, int h
             }
         });
 
-        forPieces(h, w, [&](int firstRow, int lastRow) {
+        runInPieces(h, w, [&](int firstRow, int lastRow) {
             Workspace& work = workspaceFor(longest);
             for (int y = firstRow; y < lastRow; ++y) {
                 float* row = destination + static_cast<std::size_t>(y) * rowLength;
