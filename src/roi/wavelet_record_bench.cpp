@@ -146,7 +146,7 @@ void recordArguments(benchmark::internal::Benchmark* bench)
 {
     bench->ArgNames({"kind", "ratio", "picture"});
     for (const int which : {0, 1})
-        for (const int ratio : {20, 40, 80})
+        for (const int ratio : {5, 10, 20, 40, 80})
             for (const CoderKind kind : {CoderKind::Wavelet, CoderKind::WaveletColour})
                 bench->Args({static_cast<int>(kind), ratio, which});
 }
