@@ -13,6 +13,7 @@
 #   NUBO_CLI        the nubo-cli to time (default: build/src/cli/nubo-cli)
 #   NUBO_BENCH_RUNS runs per measurement, the median is shown (default 5)
 #   NUBO_RATIOS     the ratios (default "10 40 100")
+#   NUBO_CODER      nubo's background coder: wavelet (kind 1, the default) or colour (kind 3)
 # Installs Debian's libopenjp2-tools and imagemagick with apt-get when their tools are missing.
 set -euo pipefail
 
@@ -21,6 +22,11 @@ source "$(dirname "$0")/common.sh"
 
 runs="${NUBO_BENCH_RUNS:-5}"
 ratios="${NUBO_RATIOS:-10 40 100}"
+coder="${NUBO_CODER:-wavelet}"
+case "$coder" in
+  wavelet | colour) ;;
+  *) echo "NUBO_CODER must be wavelet or colour, not '$coder'" >&2; exit 2 ;;
+esac
 
 missing=()
 command -v opj_compress > /dev/null && command -v opj_decompress > /dev/null || missing+=(libopenjp2-tools)
@@ -36,7 +42,7 @@ if [ ${#pictures[@]} -eq 0 ]; then
   pictures=("$root/tests/fixtures/astronaut.bmp" "$photo")
 fi
 
-python3 - "$cli" "$runs" "$work" "$ratios" "${pictures[@]}" <<'PYTHON'
+python3 - "$cli" "$runs" "$work" "$ratios" "$coder" "${pictures[@]}" <<'PYTHON'
 import math
 import os
 import statistics
@@ -46,7 +52,8 @@ import sys
 import time
 
 cli, runs, work, ratios = sys.argv[1], int(sys.argv[2]), sys.argv[3], [int(r) for r in sys.argv[4].split()]
-pictures = sys.argv[5:]
+background_coder = sys.argv[5]
+pictures = sys.argv[6:]
 
 
 def timed(command):
@@ -93,7 +100,8 @@ for index, picture in enumerate(pictures):
     for ratio in ratios:
         stem = os.path.join(work, "%d-%d" % (index, ratio))
         cases.append((picture, ratio, "nubo",
-                      [cli, "encode", picture, "-o", stem + ".roi", "--background-ratio", str(ratio)],
+                      [cli, "encode", picture, "-o", stem + ".roi", "--background-ratio", str(ratio),
+                       "--background-coder", background_coder],
                       [cli, "decode", stem + ".roi", "-o", stem + "-nubo.bmp"], stem + ".roi", stem + "-nubo.bmp"))
         cases.append((picture, ratio, "OpenJPEG",
                       ["opj_compress", "-i", picture, "-o", stem + ".j2k", "-r", str(ratio)],
@@ -113,8 +121,8 @@ def median(key, k):
 
 version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "libopenjp2-tools"], capture_output=True,
                          text=True).stdout or "?"
-print("nubo-cli against OpenJPEG %s, median of %d runs per figure, %d cores, load average %.1f at the end"
-      % (version, runs, os.cpu_count() or 0, os.getloadavg()[0]))
+print("nubo-cli (background coder %s) against OpenJPEG %s, median of %d runs per figure, %d cores, load average "
+      "%.1f at the end" % (background_coder, version, runs, os.cpu_count() or 0, os.getloadavg()[0]))
 print()
 print("| Picture | Ratio | Step | nubo wall (s) | OpenJPEG wall (s) | Wall | nubo CPU (s) | OpenJPEG CPU (s) | CPU "
       "| nubo peak (MiB) | OpenJPEG peak (MiB) | Memory |")
