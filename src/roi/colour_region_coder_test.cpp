@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -291,6 +293,25 @@ TEST(ColourRegionCoder, GoldenStream)
     const std::string pixels(reinterpret_cast<const char*>(decoded.image.data()),
                              static_cast<std::size_t>(decoded.image.size()));
     EXPECT_EQ(test::fingerprint(pixels), 12529474022475036953ull);
+}
+
+// A stream written before the colour records were coded band by band (one arithmetic code per plane) still
+// decodes to the very pixels it did then, whole and region by region.
+TEST(ColourRegionCoder, FirstLayoutStreamStillDecodes)
+{
+    std::ifstream file(std::string(NUBO_FIXTURES_DIR) + "/colour-first-layout.roi", std::ios::binary);
+    const std::string stream((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(stream.size(), 18516u);
+    const auto pixels = [](const RasterImage& image) {
+        return test::fingerprint(std::string(reinterpret_cast<const char*>(image.data()),
+                                             static_cast<std::size_t>(image.size())));
+    };
+    const DecodedPicture all = decodeRoiStream(stream, test::selectEverything(3));
+    ASSERT_TRUE(all.outcome.complete()) << all.outcome.reason();
+    EXPECT_EQ(pixels(all.image), 10789120828426629755ull);
+    const DecodedPicture first = decodeRoiStream(stream, test::selection(3, {0}, false));
+    ASSERT_TRUE(first.outcome.complete()) << first.outcome.reason();
+    EXPECT_EQ(pixels(first.image), 14871436266321726023ull);
 }
 
 } // namespace
