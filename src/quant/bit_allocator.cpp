@@ -44,6 +44,7 @@ void BitAllocator::allocateForSlope(std::span<const CoefficientSet> sets, float 
         totalRate += chosenRate;
         totalDistortion += chosenDistortion;
     }
+    ratesTried_.push_back(totalRate);
 }
 
 void BitAllocator::allocateToBudget(std::span<const CoefficientSet> sets, std::int32_t budgetBytes,
@@ -52,6 +53,7 @@ void BitAllocator::allocateToBudget(std::span<const CoefficientSet> sets, std::i
 {
     reset(static_cast<int>(sets.size()));
     slopesTried_.clear();
+    ratesTried_.clear();
     remainderSpent_ = false;
 
     if (budgetBytes < 0) {

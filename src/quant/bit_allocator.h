@@ -44,8 +44,10 @@ public:
     const std::vector<int>& precisions() const { return precisions_; }
     int precision(int set) const { return precisions_[static_cast<std::size_t>(set)]; }
 
-    // How the last allocateToBudget went: every slope chosen at, in order, and whether the remainder was spent.
+    // How the last allocateToBudget went: every slope chosen at, in order, the total rate of each choice, and
+    // whether the remainder was spent.
     const std::vector<float>& slopesTried() const { return slopesTried_; }
+    const std::vector<float>& ratesTried() const { return ratesTried_; }
     bool remainderSpent() const { return remainderSpent_; }
     // The bits the last spendRemainder started with.
     float remainderBits() const { return remainderBits_; }
@@ -53,6 +55,7 @@ public:
 private:
     std::vector<int> precisions_;
     std::vector<float> slopesTried_;
+    std::vector<float> ratesTried_;
     bool remainderSpent_ = false;
     float remainderBits_ = 0.0f;
 };

@@ -29,10 +29,14 @@ namespace nubo {
 
 namespace {
 
-// Bits a plane stream spends besides its subband headers and passes: width and height (about 20 bits each for
-// ordinary sizes) and the arithmetic coder's final 16 bits with padding. Reserved before the allocation together
-// with kReservedHeaderBits per subband; the exact header bits are settled after it.
-constexpr int kReservedPlaneBits = 64;
+// A plane stream whose first band precision would be this (one above the largest) holds one arithmetic code
+// per band; streams of the first layout, one arithmetic code per plane, never hold it.
+constexpr std::int32_t kBandCodesMark = kColourPrecisions;
+
+// Bits a plane stream spends besides its subband headers and band codes: width and height (about 20 bits each
+// for ordinary sizes), the layout mark (11) and the padding to a byte (at most 7). Reserved before the
+// allocation together with kReservedHeaderBits per subband; the exact header bits are settled after it.
+constexpr int kReservedPlaneBits = 24;
 constexpr int kReservedHeaderBits = 12;
 
 // Levels past this have the gains of this one to float precision; computing them needs signals of 2^(level + 4).
@@ -181,12 +185,13 @@ std::string writePlane(const PlaneWork& work, const int* precisions)
     EncoderStream stream(bytes);
     writeGamma(stream.bits, static_cast<std::uint32_t>(work.transform->width()));
     writeGamma(stream.bits, static_cast<std::uint32_t>(work.transform->height()));
+    writeNonnegative(stream.bits, kBandCodesMark);
     const std::size_t n = work.quantizers.size();
     for (std::size_t b = 0; b < n; ++b)
         work.quantizers[b]->writeHeader(stream, precisions[b]);
     for (std::size_t b = 0; b < n; ++b)
         work.quantizers[b]->encode(stream, precisions[b]);
-    stream.arith.finish();
+    stream.bits.padToByte();
     return bytes;
 }
 
@@ -247,11 +252,11 @@ void gatherSets(const PlaneWork (&work)[3], const std::array<float, 3>& planeWei
     }
 }
 
-// What an allocation looked at besides the precisions it chose: every slope it chose at and the most bits a
-// spending of the remainder started with (0 when none ran).
+// What an allocation looked at besides the precisions it chose: every slope whose choice fitted the target (the
+// others' choices ran over it, and more precisions priced only add rate: they would run over it all the
+// same, so nothing needs pricing for them).
 struct AllocationTrace {
     std::vector<float> slopes;
-    float remainderBits = 0.0f;
 };
 
 // The allocation for `budgetBytes`: the passes are aimed at the budget less a reserve for the plane and subband
@@ -281,52 +286,63 @@ std::vector<int> choosePrecisions(const PlaneWork (&work)[3], std::span<const Co
     const float spare = static_cast<float>(budgetBytes) * 8.0f - static_cast<float>(headerBits) - rate
                       - static_cast<float>(4 * kReservedHeaderBits);
     if (trace != nullptr) {
-        trace->slopes = allocator.slopesTried();
-        trace->remainderBits = allocator.remainderSpent() ? allocator.remainderBits() : 0.0f;
+        // As the allocator compares.
+        const auto targetBits = static_cast<float>(std::int64_t{target} * 8);
+        trace->slopes.clear();
+        for (std::size_t k = 0; k < allocator.slopesTried().size(); ++k)
+            if (!(allocator.ratesTried()[k] > targetBits))
+                trace->slopes.push_back(allocator.slopesTried()[k]);
     }
     if (target > 0 && spare > 0.0f) {
         allocator.spendRemainder(sets, spare, weights);
         precisions = allocator.precisions();
-        if (trace != nullptr)
-            trace->remainderBits = std::max(trace->remainderBits, spare);
     }
     return precisions;
 }
 
-// The first slope bands are priced for, and how much lower each further round of pricing goes; after
-// kPricingRounds rounds every band is priced in full.
+// The first slope bands are priced for, and how much lower the next round goes while the allocation finds the
+// budget beyond what is priced (nextPricingStep); after kPricingRounds rounds every band is priced in full.
 constexpr float kFirstPricingSlope = 65536.0f;
 constexpr float kPricingSlopeStep = 0.25f;
+// The bounds of a step aimed by the rates of the rounds before (nextPricingStep).
+constexpr double kSmallestPricingStep = 1.0 / 8.0;
+constexpr double kLargestPricingStep = 0.8;
 // A band short of the lowest slope an allocation chose at is priced for this much lower, as the allocation on
 // its deeper table may choose at a slope a little lower. A wider margin prices passes no allocation reaches
 // (0.5 took about 8 % longer to encode a 2-megapixel picture at ratio 20, in one more round less).
 constexpr float kPricingSlopeMargin = 0.85f;
-constexpr int kPricingRounds = 16;
+// But at most this much lower than it was priced for in one round: an allocation on tables cut short by
+// pricing can fit the budget at a slope far below the one it settles at once they are deeper, and every pass
+// priced is coded.
+constexpr float kSettlingStep = 0.5f;
+constexpr int kPricingRounds = 48;
 
-// The last priced precision of a set (its rates beyond are +infinity).
-int lastPriced(const CoefficientSet& set)
+// The factor that lowers the pricing slope after a round whose allocation stopped at slope 0 with `rate` bits
+// below `budget`, priced to `slope`: the rate is taken to grow in proportion to the logarithm of the slope, as
+// at high rates, along the line through this round and the one before (priced to `lastSlope`, `lastRate`
+// bits), so the next round aims where the budget lies. Without an earlier round, or against such growth,
+// kPricingSlopeStep. Aiming short costs a round of the allocator; aiming beyond prices passes none will code.
+float nextPricingStep(float lastSlope, double lastRate, float slope, double rate, double budget)
 {
-    int last = 0;
-    while (last + 1 < set.precisionCount() && std::isfinite(set.rate(last + 1)))
-        ++last;
-    return last;
+    if (!(lastSlope > slope) || !(rate > lastRate) || !(budget > rate))
+        return kPricingSlopeStep;
+    const double perHalving = (rate - lastRate) / std::log2(static_cast<double>(lastSlope) / slope);
+    const double step = std::exp2(-(budget - rate) / perHalving);
+    return static_cast<float>(std::clamp(step, kSmallestPricingStep, kLargestPricingStep));
 }
 
 // Whether an allocation on tables some of whose bands paused their pricing chose what it would have chosen on
 // the whole tables, band by band. A choice at a slope above 0 is settled where the band covers that slope.
 // At slope 0 only whether the total rate lies below the budget matters (the allocation stops there, so the
 // table must be whole): a paused band's whole choice there is the priced one or a later precision of a rate
-// at least the last priced one's, so the whole total is at least this one. A spending of the remainder never
-// reaches past a band's last priced precision when that lies more than the remainder above the band's choice.
-bool bandSettled(const ContextQuantizer& quantizer, const CoefficientSet& set, int precision,
-                 const AllocationTrace& trace)
+// at least the last priced one's, so the whole total is at least this one. A spending of the remainder takes
+// only passes priced already.
+bool bandSettled(const ContextQuantizer& quantizer, const AllocationTrace& trace)
 {
     if (!quantizer.pricingPaused())
         return true;
-    for (const float slope : trace.slopes)
-        if (slope > 0.0f && !quantizer.coversSlope(slope))
-            return false;
-    return set.rate(lastPriced(set)) - set.rate(precision) > trace.remainderBits;
+    return std::all_of(trace.slopes.begin(), trace.slopes.end(),
+                       [&quantizer](float slope) { return !(slope > 0.0f) || quantizer.coversSlope(slope); });
 }
 
 // Whether the allocation stopped at slope 0: its total rate there lay below the budget. (One that chose at no
@@ -346,6 +362,11 @@ std::vector<int> settleAllocation(PlaneWork (&work)[3], const std::array<float, 
                                   std::vector<CoefficientSet>& sets, std::vector<float>& weights,
                                   DiagnosticSink& report)
 {
+    // The rounds that stopped at slope 0 lower every band's pricing slope alike: this round's, and the rate
+    // its allocation reached with the one before.
+    float roundSlope = kFirstPricingSlope;
+    float lastRoundSlope = 0.0f;
+    double lastRoundRate = 0.0;
     for (int round = 1;; ++round) {
         sets.clear();
         weights.clear();
@@ -364,13 +385,23 @@ std::vector<int> settleAllocation(PlaneWork (&work)[3], const std::array<float, 
             = choosePrecisions(work, sets, weights, sizeBits, budgetBytes, target, roundReport, &trace);
         const bool atZero = stoppedAtZero(trace);
         bool settled = !atZero;
+        float step = kPricingSlopeStep;
+        if (atZero) {
+            double rate = 0.0;
+            for (std::size_t k = 0; k < sets.size(); ++k)
+                rate += static_cast<double>(sets[k].rate(precisions[k]));
+            step = nextPricingStep(lastRoundSlope, lastRoundRate, roundSlope, rate, 8.0 * target);
+            lastRoundSlope = roundSlope;
+            lastRoundRate = rate;
+            roundSlope *= step;
+        }
         float lowest = std::numeric_limits<float>::infinity();
         for (const float s : trace.slopes)
             if (s > 0.0f)
                 lowest = std::min(lowest, s);
         for (std::size_t k = 0; k < sets.size(); ++k) {
             ContextQuantizer& quantizer = *quantizers[k];
-            if (!atZero && bandSettled(quantizer, sets[k], precisions[k], trace)) {
+            if (!atZero && bandSettled(quantizer, trace)) {
                 // Settled bands seldom resume: their memory is better spent on the others.
                 quantizer.dropNeighbourCounts();
                 continue;
@@ -379,19 +410,15 @@ std::vector<int> settleAllocation(PlaneWork (&work)[3], const std::array<float, 
             if (!quantizer.pricingPaused())
                 continue;
             // Lower for a band that does not cover every slope the allocation chose at (all of them when it
-            // stopped at 0, whose slope says nothing of where the budget lies); far enough past its choice for
-            // a spending of the remainder (unless stopped at 0, where nothing says how far).
+            // stopped at 0, whose slope says nothing of where the budget lies).
             float slope = quantizer.pricingSlope();
             if (atZero)
-                slope *= kPricingSlopeStep;
+                slope *= step;
             else if (!quantizer.coversSlope(lowest))
-                slope = std::min(slope, lowest) * kPricingSlopeMargin;
+                slope = std::max(std::min(slope, lowest), slope * kSettlingStep) * kPricingSlopeMargin;
             if (round + 1 >= kPricingRounds)
                 slope = 0.0f;
-            if (atZero)
-                quantizer.setPricingSlope(slope, weights[k]);
-            else
-                quantizer.setPricingSlope(slope, weights[k], sets[k].rate(precisions[k]), trace.remainderBits);
+            quantizer.setPricingSlope(slope, weights[k]);
         }
         if (settled) {
             report.write(roundReport.text());
@@ -582,6 +609,126 @@ ColourPlanesEncoding encodeColourPlanes(FloatImage (&&planes)[3], const std::arr
     return result;
 }
 
+namespace {
+
+// The bands' quantisers of a plane being decoded, each with its precision, and the plane they decode into.
+struct PlaneDecoding {
+    // Declared before the quantisers, which give their working arrays back to it as they go.
+    ContextBufferPool buffers;
+    std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
+    std::vector<int> precisions;
+    std::vector<SubbandRect> layout;
+    std::vector<float> samples;
+    int width = 0;
+    int height = 0;
+
+    // Once the headers are read, so that a damaged size is refused (by headers running past the stream) before
+    // it makes the decoder allocate much.
+    Status allocateSamples()
+    {
+        try {
+            samples.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+        } catch (const std::bad_alloc&) {
+            return failure(formatText("cannot hold a plane of size %d by %d", width, height));
+        }
+        return {};
+    }
+
+    float* origin(std::size_t b)
+    {
+        const SubbandRect& rect = layout[b];
+        return samples.data() + static_cast<std::size_t>(rect.y) * static_cast<std::size_t>(width)
+             + static_cast<std::size_t>(rect.x);
+    }
+    // Each band is decoded in place in the plane, which starts as zeros (+0), as the high-pass bands do.
+    void prepare(std::size_t b)
+    {
+        const SubbandRect& rect = layout[b];
+        quantizers[b]->prepareDecodeRows(origin(b), rect.width, rect.height, width, true);
+    }
+};
+
+// The first layout: the bands' passes one after another in the plane's one arithmetic code.
+Status decodePlaneCode(DecoderStream& stream, PlaneDecoding& plane)
+{
+    for (std::size_t b = 0; b < plane.quantizers.size(); ++b) {
+        if (b > 0) {
+            plane.precisions[b] = readNonnegative(stream.bits);
+            if (stream.bits.failed())
+                return failure(formatText("subband %zu header: ", b) + stream.bits.failure());
+        }
+        if (!plane.quantizers[b]->readHeaderAfterPrecision(stream, plane.precisions[b], false))
+            return failure(formatText("subband %zu header: ", b) + stream.bits.failure());
+    }
+    if (stream.bits.pastEnd())
+        return failure("truncated stream: it ends inside the subband headers");
+    NUBO_RETURN_IF_ERROR(plane.allocateSamples());
+    for (std::size_t b = 0; b < plane.quantizers.size(); ++b) {
+        plane.prepare(b);
+        if (!plane.quantizers[b]->decodeFromPlaneCode(stream, plane.precisions[b]))
+            return failure(formatText("subband %zu: ", b) + stream.bits.failure());
+        plane.quantizers[b].reset();
+    }
+    if (stream.bits.pastEnd())
+        return failure("truncated stream: it ends before its last symbol");
+    return {};
+}
+
+// One arithmetic code per band, after all the headers, in band order: the bands decode side by side, the
+// longest codes first.
+Status decodeBandCodes(DecoderStream& stream, const std::uint8_t* bytes, std::size_t length, PlaneDecoding& plane)
+{
+    const std::size_t n = plane.quantizers.size();
+    for (std::size_t b = 0; b < n; ++b) {
+        if (!plane.quantizers[b]->readHeader(stream, plane.precisions[b]))
+            return failure(formatText("subband %zu header: ", b) + stream.bits.failure());
+    }
+    if (stream.bits.pastEnd())
+        return failure("truncated stream: it ends inside the subband headers");
+    // Each code length is below 2^31, so their sum cannot overflow.
+    std::vector<std::int64_t> starts(n, 0);
+    std::int64_t end = stream.bits.bitsRead();
+    for (std::size_t b = 0; b < n; ++b) {
+        starts[b] = end;
+        end += plane.quantizers[b]->headerCodeBits();
+    }
+    const auto streamBits = static_cast<std::int64_t>(length) * 8;
+    if (end > streamBits)
+        return failure("truncated stream: it ends before its last symbol");
+    if (streamBits - end >= 8)
+        return failure(formatText("corrupt stream: %lld bytes follow the band codes",
+                                  static_cast<long long>((streamBits - end) / 8)));
+    NUBO_RETURN_IF_ERROR(plane.allocateSamples());
+
+    std::vector<std::size_t> order(n);
+    for (std::size_t b = 0; b < n; ++b)
+        order[b] = b;
+    std::stable_sort(order.begin(), order.end(), [&plane](std::size_t a, std::size_t b) {
+        return plane.quantizers[a]->headerCodeBits() > plane.quantizers[b]->headerCodeBits();
+    });
+    std::vector<std::string> refusals(n);
+    std::vector<std::function<void()>> tasks;
+    tasks.reserve(n);
+    for (const std::size_t b : order) {
+        tasks.emplace_back([&, b] {
+            plane.prepare(b);
+            const auto start = static_cast<std::size_t>(starts[b]);
+            BitInput input(bytes + start / 8, length - start / 8);
+            input.skipBits(static_cast<std::int64_t>(start % 8));
+            if (!plane.quantizers[b]->decodeBandCode(input, plane.precisions[b]))
+                refusals[b] = formatText("subband %zu: ", b) + input.failure();
+            plane.quantizers[b].reset();
+        });
+    }
+    runSideBySide(tasks);
+    for (const std::string& refusal : refusals)
+        if (!refusal.empty())
+            return failure(refusal);
+    return {};
+}
+
+} // namespace
+
 Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stages, FloatImage& plane)
 {
     if (stages < kMinStages || stages > kMaxStages)
@@ -596,57 +743,35 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
 
     const Wavelet wavelet(cdf97());
     const int n = 3 * stages + 1;
-    const std::vector<SubbandRect> layout = subbandLayout(width, height, stages);
-    if (layout.size() != static_cast<std::size_t>(n))
+    PlaneDecoding decoding;
+    decoding.layout = subbandLayout(width, height, stages);
+    if (decoding.layout.size() != static_cast<std::size_t>(n))
         return failure(formatText("cannot hold a plane of size %d by %d", width, height));
-
-    // Declared before the quantisers, which give their working arrays back to it as they go.
-    ContextBufferPool buffers;
-    std::vector<std::unique_ptr<ContextQuantizer>> quantizers;
-    std::vector<int> precisions(static_cast<std::size_t>(n), 0);
-    quantizers.reserve(static_cast<std::size_t>(n));
+    decoding.width = width;
+    decoding.height = height;
+    decoding.precisions.assign(static_cast<std::size_t>(n), 0);
+    decoding.quantizers.reserve(static_cast<std::size_t>(n));
     for (int b = 0; b < n; ++b) {
-        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
-        quantizers.push_back(std::make_unique<ContextQuantizer>(rect.width, rect.height,
-                                                                ContextQuantizer::orientationOfBand(b),
-                                                                kColourPrecisions));
-        quantizers.back()->setBufferPool(&buffers);
-        if (!quantizers.back()->readHeader(stream, precisions[static_cast<std::size_t>(b)]))
-            return failure(formatText("subband %d header: ", b) + stream.bits.failure());
+        const SubbandRect& rect = decoding.layout[static_cast<std::size_t>(b)];
+        decoding.quantizers.push_back(std::make_unique<ContextQuantizer>(
+            rect.width, rect.height, ContextQuantizer::orientationOfBand(b), kColourPrecisions));
+        decoding.quantizers.back()->setBufferPool(&decoding.buffers);
     }
-    if (stream.bits.pastEnd())
-        return failure("truncated stream: it ends inside the subband headers");
-
-    // Each band is decoded in place in the plane, which the inverse transform then rebuilds in place: one plane
-    // in memory and no copy of a band.
-    const auto rowLength = static_cast<std::size_t>(width);
-    std::vector<float> samples;
-    try {
-        samples.resize(rowLength * static_cast<std::size_t>(height));
-    } catch (const std::bad_alloc&) {
-        return failure(formatText("cannot hold a plane of size %d by %d", width, height));
-    }
-    for (int b = 0; b < n; ++b) {
-        const SubbandRect& rect = layout[static_cast<std::size_t>(b)];
-        ContextQuantizer& quantizer = *quantizers[static_cast<std::size_t>(b)];
-        float* const origin
-            = samples.data() + static_cast<std::size_t>(rect.y) * rowLength + static_cast<std::size_t>(rect.x);
-        // The plane starts as zeros (+0), which the high-pass bands start from.
-        quantizer.prepareDecodeRows(origin, rect.width, rect.height, static_cast<std::ptrdiff_t>(rowLength), true);
-        if (!quantizer.decode(stream, precisions[static_cast<std::size_t>(b)]))
-            return failure(formatText("subband %d: ", b) + stream.bits.failure());
-        quantizers[static_cast<std::size_t>(b)].reset();
-    }
-    if (stream.bits.pastEnd())
-        return failure("truncated stream: it ends before its last symbol");
+    // The first layout's first number is band 0's precision, never the mark.
+    const std::int32_t first = readNonnegative(stream.bits);
+    if (stream.bits.failed())
+        return failure("subband 0 header: " + stream.bits.failure());
+    const bool bandCodes = first == kBandCodesMark;
+    decoding.precisions[0] = first;
+    NUBO_RETURN_IF_ERROR(bandCodes ? decodeBandCodes(stream, bytes, length, decoding) : decodePlaneCode(stream, decoding));
 
     // High-pass bands without passes kept the +0 the plane started with: the inverse transform passes them over.
     std::uint32_t zeroBands = 0;
     for (int b = 1; b < n; ++b)
-        if (precisions[static_cast<std::size_t>(b)] == 0)
+        if (decoding.precisions[static_cast<std::size_t>(b)] == 0)
             zeroBands |= std::uint32_t{1} << b;
-    wavelet.invert2d(samples.data(), samples.data(), width, height, stages, -1, zeroBands);
-    plane.data = std::move(samples);
+    wavelet.invert2d(decoding.samples.data(), decoding.samples.data(), width, height, stages, -1, zeroBands);
+    plane.data = std::move(decoding.samples);
     plane.width = width;
     plane.height = height;
     return {};

@@ -65,7 +65,7 @@ std::vector<float> roundTrip(ContextQuantizer& encoder, int w, int h, ContextQua
         EncoderStream out(stream);
         encoder.writeHeader(out, precision);
         encoder.encode(out, precision);
-        out.arith.finish();
+        out.bits.padToByte();
     }
     if (bytes != nullptr)
         *bytes = stream.size();
@@ -80,8 +80,8 @@ std::vector<float> roundTrip(ContextQuantizer& encoder, int w, int h, ContextQua
     return decoded;
 }
 
-// The tabulated distortion of every precision is what the decoder really leaves, and the priced rate is what
-// the arithmetic coder spends, for a detail band and a low-pass band.
+// The tabulated distortion of every precision is what the decoder really leaves, and the priced rate is the
+// bits of the band's code and its length, for a detail band and a low-pass band.
 TEST(ContextQuantizer, PricedPrecisionsMatchWhatDecodes)
 {
     const int w = 37;
@@ -103,10 +103,8 @@ TEST(ContextQuantizer, PricedPrecisionsMatchWhatDecodes)
             const std::vector<float> decoded = roundTrip(quantizer, w, h, orientation, p, &bytes);
             const double actual = squaredError(band, decoded);
             EXPECT_NEAR(actual, distortions[static_cast<std::size_t>(p)], 1e-3 * actual + 1e-2) << "precision " << p;
-            const double header = quantizer.headerBits(p) + 16;
-            EXPECT_NEAR(8.0 * static_cast<double>(bytes), rates[static_cast<std::size_t>(p)] + header,
-                        0.03 * rates[static_cast<std::size_t>(p)] + 24.0)
-                << "precision " << p;
+            const auto bits = static_cast<std::size_t>(quantizer.headerBits(p) + rates[static_cast<std::size_t>(p)]);
+            EXPECT_EQ(bytes, (bits + 7) / 8) << "precision " << p;
         }
         // More passes never cost fewer bits nor leave more error.
         for (int p = 1; p < kColourPrecisions && std::isfinite(rates[static_cast<std::size_t>(p)]); ++p) {
@@ -228,6 +226,48 @@ TEST(ContextQuantizer, PausedPricingSettlesWhatTheWholeTableWould)
     EXPECT_EQ(droppedDistortions, wholeDistortions);
 }
 
+// A band's code must end exactly where its header says: a length one bit off either way is refused, and the
+// right one decodes, with the stream's bits moved past the code.
+TEST(ContextQuantizer, BandCodeEndsWhereItsHeaderSays)
+{
+    const int w = 24;
+    const int h = 20;
+    const std::vector<float> band = detailBand(w * h, 9);
+    ContextQuantizer quantizer(w, h, ContextQuantizer::Orientation::HighAlongRows, kColourPrecisions);
+    quantizer.analyze(band.data(), w * h);
+    const int p = 9;
+    float rate = 0.0f;
+    float distortion = 0.0f;
+    quantizer.rateDistortion(p, kColourMinimumStep, rate, distortion);
+    ASSERT_TRUE(std::isfinite(rate));
+    const std::int64_t length = quantizer.codeBits(p);
+    for (const std::int64_t claimed : {length - 1, length, length + 1}) {
+        std::string stream;
+        {
+            EncoderStream out(stream);
+            writeNonnegative(out.bits, p);
+            writeInteger(out.bits, quantizer.exponent());
+            writeNonnegative(out.bits, static_cast<std::int32_t>(claimed));
+            quantizer.encode(out, p);
+            out.bits.putBits(0x2Du, 6); // whatever follows the code
+            out.bits.padToByte();
+        }
+        ContextQuantizer decoder(w, h, ContextQuantizer::Orientation::HighAlongRows, kColourPrecisions);
+        DecoderStream in(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size());
+        int read = -1;
+        ASSERT_TRUE(decoder.readHeader(in, read));
+        std::vector<float> decoded(static_cast<std::size_t>(w * h));
+        decoder.prepareDecode(decoded.data(), w * h);
+        const bool whole = decoder.decode(in, read);
+        EXPECT_EQ(whole, claimed == length) << claimed;
+        if (whole) {
+            EXPECT_EQ(in.bits.getBits(6), 0x2Du);
+        } else {
+            EXPECT_NE(in.bits.failure().find("the band's code ends after"), std::string::npos) << in.bits.failure();
+        }
+    }
+}
+
 // Headers a damaged stream carries are refused: a precision beyond the table, an exponent out of range.
 TEST(ContextQuantizer, DamagedHeadersAreRefused)
 {
@@ -237,7 +277,7 @@ TEST(ContextQuantizer, DamagedHeadersAreRefused)
             EncoderStream out(stream);
             writeNonnegative(out.bits, precision);
             writeInteger(out.bits, exponent);
-            out.arith.finish();
+            writeNonnegative(out.bits, 100); // the code's length
         }
         ContextQuantizer decoder(4, 4, ContextQuantizer::Orientation::HighBoth, kColourPrecisions);
         DecoderStream in(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size());
@@ -352,10 +392,10 @@ TEST(ColourPlaneCodec, GoldenStreams)
     const ColourPlanesEncoding coded = encodeColourPlanes(planes, {3.0f, 3.26f, 2.48f}, {"Y", "Cb", "Cr"}, 1500, 4,
                                                           &mask, discardSink());
     ASSERT_TRUE(coded.status.ok());
-    EXPECT_EQ(coded.streams[0].size(), 475u);
-    EXPECT_EQ(test::fingerprint(coded.streams[0]), 5809096529678189660ull);
-    EXPECT_EQ(test::fingerprint(coded.streams[1]), 15736141817543150456ull);
-    EXPECT_EQ(test::fingerprint(coded.streams[2]), 7510332300190173930ull);
+    EXPECT_EQ(coded.streams[0].size(), 556u);
+    EXPECT_EQ(test::fingerprint(coded.streams[0]), 130689119075484403ull);
+    EXPECT_EQ(test::fingerprint(coded.streams[1]), 10933108505801178093ull);
+    EXPECT_EQ(test::fingerprint(coded.streams[2]), 8648465695268698409ull);
 }
 
 // A plane stream cut short anywhere, or with bytes changed, is refused or decoded, never read out of bounds.

@@ -1,5 +1,6 @@
 #include "quant/context_quantizer.h"
 
+#include "common/check.h"
 #include "wavelet/coder_streams.h"
 #include "wavelet/integer_codes.h"
 
@@ -35,19 +36,6 @@ constexpr std::int32_t kRunTotal = 2048;
 // Mean codes are in units of 1/16, as the low-pass ranges of the plane coder.
 constexpr float kMeanScale = 16.0f;
 constexpr std::int32_t kMeanCodeLimit = std::int32_t{1} << 30;
-
-// log2 of every model total and count, so that a symbol's price is one subtraction.
-const std::array<double, kMaxCodedTotal + 1>& log2Table()
-{
-    static const std::array<double, kMaxCodedTotal + 1> table = [] {
-        std::array<double, kMaxCodedTotal + 1> t{};
-        t[0] = 0.0;
-        for (int i = 1; i <= kMaxCodedTotal; ++i)
-            t[static_cast<std::size_t>(i)] = std::log2(static_cast<double>(i));
-        return t;
-    }();
-    return table;
-}
 
 std::int32_t meanCodeOf(float mean)
 {
@@ -160,47 +148,14 @@ constexpr double kMovedByRefinement[2] = {-1.0, 1.0};
 
 // Every model of the quantizer is binary (Models): BinaryModel, which counts as a two-symbol FrequencyModel.
 
-// Pricing: every decision adds its cost in bits and adapts the model; the change of squared error is summed
-// beside it. Both sums live here, in a local of the pricing call that the inlined passes keep in registers
-// (as members they would be stored and reloaded around every flag byte written).
+// Pricing codes every decision into the band's own arithmetic code, through a copy of its encoder (see
+// ArithEncoder::resumeFrom) that the inlined passes keep in registers, and sums the change of squared error
+// beside it (as a member it would be stored and reloaded around every flag byte written).
 struct PriceIo {
     static constexpr bool kDecoding = false;
     static constexpr bool kPricing = true;
-    const std::array<double, kMaxCodedTotal + 1>& lg = log2Table();
-    double rate = 0.0;
-    double change = 0.0;
-
-    [[gnu::always_inline]] int bit(BinaryModel& model, int value)
-    {
-        rate += lg[static_cast<std::size_t>(model.total())] - lg[static_cast<std::size_t>(model.count(value))];
-        model.update(value);
-        return value;
-    }
-    int plainBit(BinaryModel&, int value)
-    {
-        rate += 1.0;
-        return value;
-    }
-    static constexpr bool stopped() { return false; }
-    // n zeros in a row, priced and adapted one by one as bit() would, with the model held in registers.
-    void zeros(BinaryModel& model, int n)
-    {
-        BinaryModel m = model;
-        double r = rate;
-        for (int k = 0; k < n; ++k) {
-            r += lg[static_cast<std::size_t>(m.total())] - lg[static_cast<std::size_t>(m.count(0))];
-            m.update(0);
-        }
-        rate = r;
-        model = m;
-    }
-};
-
-// Encoding writes through a copy of the stream's encoder (see ArithEncoder::resumeFrom), as decoding reads.
-struct EncodeIo {
-    static constexpr bool kDecoding = false;
-    static constexpr bool kPricing = false;
     ArithEncoder arith;
+    double change = 0.0;
 
     [[gnu::always_inline]] int bit(BinaryModel& model, int value)
     {
@@ -214,6 +169,16 @@ struct EncodeIo {
         return value;
     }
     static constexpr bool stopped() { return false; }
+    // n zeros in a row, with the model held in registers.
+    void zeros(BinaryModel& model, int n)
+    {
+        BinaryModel m = model;
+        for (int k = 0; k < n; ++k) {
+            arith.encodeBinary(m, 0);
+            m.update(0);
+        }
+        model = m;
+    }
 };
 
 // Decoding reads through a copy of the stream's decoder (see ArithDecoder::resumeFrom), held here in a local of
@@ -250,6 +215,26 @@ struct DecodeIo {
 double squared(float e) { return static_cast<double>(e) * static_cast<double>(e); }
 
 } // namespace
+
+struct ContextQuantizer::BandCode {
+    // Where the code of a precision ends: the bits written by the end of its last pass, then its ending.
+    struct End {
+        std::int64_t bits = 0;
+        ArithEncoder::Ending ending{0, 0};
+    };
+    std::string bytes;
+    BitOutput output{bytes};
+    ArithEncoder arith{output};
+    std::vector<End> ends{End{}}; // per priced precision; precision 0 has no code
+
+    std::int64_t length(std::size_t precision) const
+    {
+        if (precision == 0)
+            return 0;
+        const End& end = ends[precision];
+        return end.bits + end.ending.pendingBits + ArithEncoder::kEndingBits;
+    }
+};
 
 namespace {
 
@@ -407,6 +392,7 @@ void ContextQuantizer::analyze(const float* data, std::int32_t count)
         exponent_ = e;
     }
     findSignificanceLayers();
+    code_ = std::make_unique<BandCode>();
     exhausted_ = false;
     paused_ = false;
 }
@@ -854,14 +840,22 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 exhausted_ = true;
                 break;
             }
-            paused_ = pricingSlope_ > 0.0f && r - pricingRate_ > pricingMargin_ && coveredBefore(pass, pricingSlope_);
+            paused_ = pricingSlope_ > 0.0f && coveredBefore(pass, pricingSlope_);
             if (paused_)
                 break;
             if (countsDropped_)
                 rebuildNeighbourCounts();
-            PriceIo io;
+            PriceIo io{code_->arith};
             codePass(io, pass);
-            passRates_[static_cast<std::size_t>(pass)] = static_cast<float>(io.rate);
+            code_->arith.resumeFrom(io.arith);
+            code_->ends.push_back({code_->output.bitCount(), code_->arith.ending()});
+            const auto priced = static_cast<std::size_t>(passesCoded_);
+            float passRate = static_cast<float>(codeRate(passesCoded_) - codeRate(passesCoded_ - 1));
+            if (code_->length(priced) > kMaxCodeBits) {
+                passRate = infinity; // beyond what a header can give: every later pass too
+                exhausted_ = true;
+            }
+            passRates_[static_cast<std::size_t>(pass)] = passRate;
             passChanges_[static_cast<std::size_t>(pass)] = static_cast<float>(io.change);
         }
         if (passesCoded_ <= q) {
@@ -903,6 +897,17 @@ bool ContextQuantizer::coveredBefore(int pass, float slope) const
 {
     if (!(slope > 0.0f) || !(weight_ > 0.0f) || !std::isfinite(weight_))
         return false;
+    // At a layer's end: the whole layer's slope, as its passes' slopes often rise from one to the next.
+    if (pass >= kPassesPerLayer && pass % kPassesPerLayer == 0) {
+        float rate = 0.0f;
+        float lowered = 0.0f;
+        for (int j = pass - kPassesPerLayer; j < pass; ++j) {
+            rate += passRates_[static_cast<std::size_t>(j)];
+            lowered -= passChanges_[static_cast<std::size_t>(j)];
+        }
+        if (rate > 0.0f && weight_ * lowered < slope * rate)
+            return true;
+    }
     // The precisions 0 ... pass, summed as rateDistortion sums them, and the best cost among them as the
     // allocator computes it.
     float r = 0.0f;
@@ -932,18 +937,27 @@ bool ContextQuantizer::coveredBefore(int pass, float slope) const
 
 bool ContextQuantizer::coversSlope(float slope) const { return !paused_ || coveredBefore(passesCoded_, slope); }
 
+std::int64_t ContextQuantizer::codeBits(int precision) const
+{
+    if (empty() || precision <= 0 || code_ == nullptr)
+        return 0;
+    NUBO_CHECK(static_cast<std::size_t>(precision) < code_->ends.size(), "the band's code holds only priced precisions");
+    return code_->length(static_cast<std::size_t>(precision));
+}
+
+std::int64_t ContextQuantizer::codeRate(int precision) const
+{
+    const std::int64_t bits = codeBits(precision);
+    return precision <= 0 ? 0 : bits + gammaBits(static_cast<std::uint32_t>(std::min(bits, kMaxCodeBits)) + 1);
+}
+
 void ContextQuantizer::encode(EncoderStream& stream, int precision)
 {
-    const int passes = empty() ? 0 : precision;
-    if (passes <= 0)
+    if (codeBits(precision) == 0)
         return;
-    takeBuffers();
-    resetState();
-    EncodeIo io{stream.arith};
-    for (int q = 0; q < passes && q < kMaxLayers * kPassesPerLayer; ++q)
-        codePass(io, q);
-    stream.arith.resumeFrom(io.arith);
-    giveBuffers();
+    const BandCode::End& end = code_->ends[static_cast<std::size_t>(precision)];
+    stream.bits.putBitsOf(code_->output, end.bits);
+    ArithEncoder::writeEnding(stream.bits, end.ending);
 }
 
 void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)
@@ -953,8 +967,10 @@ void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)
     writeNonnegative(stream.bits, precision);
     if (orientation_ == Orientation::LowPass)
         writeInteger(stream.bits, meanCode_);
-    if (precision >= 1)
+    if (precision >= 1) {
         writeInteger(stream.bits, exponent_);
+        writeNonnegative(stream.bits, static_cast<std::int32_t>(codeBits(precision)));
+    }
 }
 
 int ContextQuantizer::headerBits(int precision) const
@@ -974,10 +990,14 @@ bool ContextQuantizer::readHeader(DecoderStream& stream, int& precision)
     precision = readNonnegative(stream.bits);
     if (stream.bits.failed())
         return false;
-    if (precision >= precisionCount_) {
+    return readHeaderAfterPrecision(stream, precision, true);
+}
+
+bool ContextQuantizer::readHeaderAfterPrecision(DecoderStream& stream, int precision, bool bandCodes)
+{
+    if (precision < 0 || precision >= precisionCount_) {
         stream.bits.fail("corrupt stream: precision " + std::to_string(precision) + " above the largest, "
                          + std::to_string(precisionCount_ - 1));
-        precision = 0;
         return false;
     }
     meanCode_ = 0;
@@ -990,14 +1010,16 @@ bool ContextQuantizer::readHeader(DecoderStream& stream, int& precision)
     }
     base_ = static_cast<float>(meanCode_) / kMeanScale;
     exponent_ = kNoExponent;
+    headerCodeBits_ = 0;
     if (precision >= 1) {
         const std::int32_t e = readInteger(stream.bits);
         if (e < kMinExponent || e > kMaxExponent) {
             stream.bits.fail("corrupt stream: threshold exponent " + std::to_string(e) + " out of range");
-            precision = 0;
             return false;
         }
         exponent_ = e;
+        if (bandCodes)
+            headerCodeBits_ = readNonnegative(stream.bits);
     }
     return !stream.bits.failed();
 }
@@ -1022,20 +1044,61 @@ void ContextQuantizer::prepareDecodeRows(float* origin, int width, int height, s
     // The working arrays are set up by decode, and only for a band with passes to decode.
 }
 
-bool ContextQuantizer::decode(DecoderStream& stream, int precision)
+bool ContextQuantizer::startDecoding(BitInput& input, int precision)
 {
     if (precision < 0 || precision >= precisionCount_) {
-        stream.bits.fail("corrupt stream: precision " + std::to_string(precision) + " out of range");
+        input.fail("corrupt stream: precision " + std::to_string(precision) + " out of range");
         return false;
     }
     if (precision > 0 && (empty() || count_ != width_ * height_)) {
-        stream.bits.fail("corrupt stream: a band without threshold has layers");
+        input.fail("corrupt stream: a band without threshold has layers");
         return false;
     }
     if (precision > 0) {
         takeBuffers();
         resetState();
     }
+    return true;
+}
+
+bool ContextQuantizer::decode(DecoderStream& stream, int precision)
+{
+    if (precision == 0)
+        return startDecoding(stream.bits, precision);
+    BitInput own = stream.bits;
+    if (!decodeBandCode(own, precision)) {
+        stream.bits.fail(own.failure());
+        return false;
+    }
+    stream.bits.skipBits(headerCodeBits_);
+    return true;
+}
+
+bool ContextQuantizer::decodeBandCode(BitInput& input, int precision)
+{
+    if (!startDecoding(input, precision))
+        return false;
+    if (precision == 0)
+        return true;
+    const std::int64_t start = input.bitsRead();
+    DecodeIo io{ArithDecoder(input)};
+    for (int q = 0; q < precision && !io.stopped(); ++q)
+        codePass(io, q);
+    if (input.failed())
+        return false;
+    const std::int64_t bits = input.bitsRead() - start - ArithEncoder::kDecoderLookahead;
+    if (bits != headerCodeBits_) {
+        input.fail("corrupt stream: the band's code ends after " + std::to_string(bits) + " bits, not the "
+                   + std::to_string(headerCodeBits_) + " its header gives");
+        return false;
+    }
+    return true;
+}
+
+bool ContextQuantizer::decodeFromPlaneCode(DecoderStream& stream, int precision)
+{
+    if (!startDecoding(stream.bits, precision))
+        return false;
     if (precision == 0)
         return true;
     ArithDecoder& shared = stream.arithDecoder();

@@ -3,10 +3,12 @@
 #include "quant/binary_model.h"
 #include "quant/context_buffers.h"
 #include "quant/quantizer.h"
+#include "wavelet/arith_coder.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace nubo {
@@ -25,7 +27,10 @@ namespace nubo {
 // refinement with 3 contexts. Models are binary, adaptive, shared by all layers of the band.
 //
 // Precision p is the number of passes coded (layer p / 3, pass p % 3 when p is not a multiple of 3), so the
-// allocation can stop a band after any pass. The low-pass band codes its coefficients less their mean (in units
+// allocation can stop a band after any pass. Each band is its own arithmetic code: pricing codes the passes once,
+// and the code of precision p is the bits written by the end of pass p with an ending that closes the code
+// there (ArithEncoder::Ending); its length in bits goes in the band's header. (Streams of the first layout held
+// one arithmetic code per plane, its bands' passes one after another: decodeFromPlaneCode reads them.) The low-pass band codes its coefficients less their mean (in units
 // of 1/16, stored in its header); the high-pass bands are coded as they are.
 class ContextQuantizer final : public Quantizer {
 public:
@@ -57,22 +62,22 @@ public:
     // Pricing pauses before a pass once the precisions priced settle every allocation at slopes of at least
     // `slope` (coversSlope) for a band whose distortion the allocation weighs by `weight`; a later
     // rateDistortion with a lower slope goes on from there. A slope of 0 (the default) never pauses.
-    // Nor does it pause while the rate priced lies no more than `margin` bits above `rate`.
-    void setPricingSlope(float slope, float weight, float rate = 0.0f, float margin = -1.0f)
+    void setPricingSlope(float slope, float weight)
     {
         pricingSlope_ = slope;
         weight_ = weight;
-        pricingRate_ = rate;
-        pricingMargin_ = margin;
     }
     float pricingSlope() const { return pricingSlope_; }
     // Pricing paused by the slope with passes left that could be priced: the precisions beyond the last priced
     // one read as +infinity for now.
     bool pricingPaused() const { return paused_; }
     // Whether the choice of an allocation at `slope` among this band's precisions (least slope * rate + weight
-    // * distortion, ties to the lower) is the same with the precisions not priced yet as without them: true
-    // unless paused; when paused, their rates are at least the last priced one's and their distortions above
-    // a bound of the rounding of the sums, so none can cost less than the best priced one.
+    // * distortion, ties to the lower) is taken to be the same with the precisions not priced yet as without
+    // them: true unless paused. When paused it is true if their rates are at least the last priced one's and
+    // their distortions above a bound of the rounding of the sums, so none can cost less than the best priced
+    // one; or if the last layer priced lowered the distortion by less than `slope` per bit, as the deeper
+    // layers then do too on the tables of such bands (each pass is coded as it is priced, so pricing far
+    // beyond the choice costs as much as coding).
     bool coversSlope(float slope) const;
     // For a paused band unlikely to resume: frees its neighbour sums, which the significant cells determine;
     // they are summed again should pricing resume.
@@ -87,15 +92,35 @@ public:
     // `rowLength` samples apart (at least the width). A band of another size than this quantiser's decodes no
     // layers. `zeroed` says the samples hold +0 already, so a band starting from +0 leaves them as they are.
     void prepareDecodeRows(float* origin, int width, int height, std::ptrdiff_t rowLength, bool zeroed = false);
+    // The rate of a precision is the bits of its code and of the code's length in the header.
     void rateDistortion(int precision, float minimumStep, float& rate, float& distortion) override;
+    // Appends the band's code of `precision`, a priced precision, to the stream's bits.
     void encode(EncoderStream& stream, int precision) override;
+    // Decodes the band's code of `precision` from where the stream's bits stand, after readHeader and
+    // prepareDecode, and moves them past it.
     bool decode(DecoderStream& stream, int precision) override;
     void endPricing() override;
+    // The header: the precision, the low-pass band's mean code, and from precision 1 the threshold exponent and
+    // the code's length in bits.
     void writeHeader(EncoderStream& stream, int precision) override;
     bool readHeader(DecoderStream& stream, int& precision) override;
 
-    // Header bits writeHeader spends at `precision`.
+    // Bits of the band's code at a priced precision (0 at precision 0).
+    std::int64_t codeBits(int precision) const;
+    // Header bits writeHeader spends at `precision`, the code's length aside (the rate counts it).
     int headerBits(int precision) const;
+
+    // Decoding side. The header without its precision, read already: `bandCodes` for this layout, false for
+    // the first layout's (no code length).
+    bool readHeaderAfterPrecision(DecoderStream& stream, int precision, bool bandCodes);
+    // The code length the header gave.
+    std::int64_t headerCodeBits() const { return headerCodeBits_; }
+    // decode from an input of its own standing at the band's code, which may go on with any bits: false, with
+    // the reason kept by the input, for a code that the models cannot produce or that does not end where the
+    // header says. Bands decode side by side this way, each with its own input.
+    bool decodeBandCode(BitInput& input, int precision);
+    // decode for the first layout: the passes from the plane's one arithmetic code, where it stands.
+    bool decodeFromPlaneCode(DecoderStream& stream, int precision);
 
     int exponent() const { return exponent_; }
     std::int32_t meanCode() const { return meanCode_; }
@@ -106,6 +131,11 @@ public:
 
 private:
     static constexpr int kNoExponent = kMinExponent - 1; // a band of zeros: nothing to code above precision 0
+    // The longest code a header's length can give (writeNonnegative takes values below 2^31 - 1).
+    static constexpr std::int64_t kMaxCodeBits = (std::int64_t{1} << 31) - 2;
+
+    // The band's code as pricing writes it, and where each priced precision's code ends.
+    struct BandCode;
 
     // All binary: significance 0 ... 8, sign 9 ... 13, refinement 14 ... 16, run 17, and a never adapted one for
     // plain bits, 18.
@@ -134,6 +164,9 @@ private:
     void codeSign(Io& io, std::size_t cell, std::size_t index, int row, float t);
 
     void resetState();
+    // rateDistortion's rate of a priced precision: its code bits and their length field.
+    std::int64_t codeRate(int precision) const;
+    bool startDecoding(BitInput& input, int precision);
     // Encoding side: what is left to code of coefficient `index` while it is not significant.
     float residualAt(std::size_t index) const { return source_[index] - base_; }
     // coversSlope for the precisions 0 ... pass priced.
@@ -191,6 +224,8 @@ private:
 
     std::vector<float> passRates_;
     std::vector<float> passChanges_;
+    std::unique_ptr<BandCode> code_; // encoding side
+    std::int64_t headerCodeBits_ = 0; // decoding side
 
     const float* source_ = nullptr;
     float* target_ = nullptr;      // decoding side
@@ -200,8 +235,6 @@ private:
     bool countsDropped_ = false;   // neighbourCounts_ freed while paused (dropNeighbourCounts)
     float pricingSlope_ = 0.0f;
     float weight_ = 1.0f;
-    float pricingRate_ = 0.0f;
-    float pricingMargin_ = -1.0f;
     ContextBufferPool* pool_ = nullptr;
     bool borrowing_ = false;       // the working arrays came from pool_
 };

@@ -70,6 +70,27 @@ public:
     // Sixteen final bits, then padding to a byte boundary.
     void finish();
 
+    // A code may also end where it stands, in two bits besides those owed: an ending (writeEnding) after the
+    // bits written so far lets a decoder that reads any bits at all after it decode every symbol coded so far.
+    // After rescaling, low < half <= high, and either low < a quarter, so every value of [quarter, half) lies in
+    // the interval (ending 0, then 1s), or high >= three quarters and [half, three quarters) does (1, then 0s).
+    // Such a code takes exactly 2 bits more than the decoder's doublings, so a decoder knows where it ended:
+    // kDecoderLookahead bits before its reading position, having read 16 bits ahead.
+    struct Ending {
+        int bit;                  // the ending's first bit
+        std::int32_t pendingBits; // owed bits, opposite to it, that follow it before its last bit
+    };
+    Ending ending() const { return {low_ >= kArithQuarter ? 1 : 0, pendingBits_}; }
+    static void writeEnding(BitOutput& output, const Ending& ending)
+    {
+        output.putBit(ending.bit);
+        output.putRepeated(1 - ending.bit, std::int64_t{ending.pendingBits} + 1);
+    }
+    // Bits an ending adds besides the owed ones.
+    static constexpr int kEndingBits = 2;
+    // What the decoder reads ahead of the code's end.
+    static constexpr int kDecoderLookahead = 14;
+
     // A loop that codes many symbols works on a copy of the encoder (`ArithEncoder local = shared;`), whose
     // interval the compiler may keep in registers: the loop's stores through pointers might alias the shared
     // one's. This takes the copy's state back; both write to the same output.

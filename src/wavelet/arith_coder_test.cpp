@@ -143,5 +143,60 @@ TEST(ArithCoderDeathTest, EncodingEmptyIntervalAborts)
     EXPECT_DEATH(encoder.encode(1, 0, 0), "cannot code");
 }
 
+// A two-symbol model of fixed counts, 1 in 7 for symbol 1, as encodeBinary and decodeBinary take it.
+struct SkewedBinary {
+    int front() const { return 0; }
+    std::int32_t backCount() const { return 1; }
+    std::int32_t total() const { return 7; }
+    int find(std::int32_t target, std::int32_t& cumulative, std::int32_t& count) const
+    {
+        if (target < 0 || target >= 7)
+            return -1;
+        cumulative = target < 1 ? 0 : 1;
+        count = target < 1 ? 1 : 6;
+        return target < 1 ? 1 : 0;
+    }
+};
+
+// A code ended anywhere by its two-bit ending decodes every symbol coded before it, whatever bits follow it,
+// and the decoder, 16 bits ahead, stands exactly kDecoderLookahead bits past the ending.
+TEST(ArithCoderTest, EndingClosesTheCodeWhateverFollows)
+{
+    std::mt19937 random(5);
+    std::vector<int> symbols(3000);
+    for (int& s : symbols)
+        s = random() % 7 == 0 ? 1 : 0; // skewed, so intervals narrow and bits are owed
+    std::string whole;
+    BitOutput output(whole);
+    ArithEncoder encoder(output);
+    const SkewedBinary model;
+    std::vector<std::int64_t> positions;
+    std::vector<ArithEncoder::Ending> endings;
+    for (std::size_t i = 0; i <= symbols.size(); ++i) {
+        positions.push_back(output.bitCount());
+        endings.push_back(encoder.ending());
+        if (i == symbols.size())
+            break;
+        encoder.encodeBinary(model, symbols[i]);
+    }
+    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{17}, std::size_t{999}, symbols.size()}) {
+        for (const int follower : {0x00, 0xFF, 0x5A}) {
+            std::string code;
+            BitOutput ended(code);
+            ended.putBitsOf(output, positions[count]);
+            ArithEncoder::writeEnding(ended, endings[count]);
+            const std::int64_t length = ended.bitCount();
+            EXPECT_EQ(length, positions[count] + endings[count].pendingBits + ArithEncoder::kEndingBits);
+            for (int k = 0; k < 4; ++k)
+                ended.putBits(static_cast<std::uint32_t>(follower), 8);
+            BitInput input(bytesOf(code), code.size());
+            ArithDecoder decoder(input);
+            for (std::size_t i = 0; i < count; ++i)
+                ASSERT_EQ(decoder.decodeBinary(model), symbols[i]) << "symbol " << i << " of " << count;
+            EXPECT_EQ(input.bitsRead() - ArithEncoder::kDecoderLookahead, length) << count;
+        }
+    }
+}
+
 } // namespace
 } // namespace nubo

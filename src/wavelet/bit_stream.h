@@ -43,6 +43,11 @@ public:
     }
     // Completes the current byte with 0 bits.
     void padToByte();
+    // Bits written so far, the unfinished byte's included.
+    std::int64_t bitCount() const { return static_cast<std::int64_t>(bytes_.size()) * 8 + bitCount_; }
+    // The first `count` bits (at most its bitCount()) that `source` wrote, as that many putBit calls would
+    // append them.
+    void putBitsOf(const BitOutput& source, std::int64_t count);
 
 private:
     std::string& bytes_;
@@ -84,8 +89,15 @@ public:
         return bits;
     }
 
+    // Moves over `count` bits (count >= 0) as that many getBit calls would, in time independent of count.
+    void skipBits(std::int64_t count);
     // True once a bit beyond the last byte has been read.
     bool pastEnd() const { return pastEnd_; }
+    // Bits read so far, the 0 bits past the end included.
+    std::int64_t bitsRead() const
+    {
+        return static_cast<std::int64_t>(position_ + zeroBytes_) * 8 - bitCount_;
+    }
 
     bool failed() const { return !failure_.empty(); }
     const std::string& failure() const { return failure_; }
@@ -103,15 +115,18 @@ private:
     {
         bitCount_ = 8;
         // At the end acc_ keeps its fully shifted value, 0, so every further bit is 0.
-        if (position_ < length_)
+        if (position_ < length_) {
             acc_ = bytes_[position_++];
-        else
+        } else {
             pastEnd_ = true;
+            ++zeroBytes_;
+        }
     }
 
     const std::uint8_t* bytes_;
     std::size_t length_;
     std::size_t position_ = 0;
+    std::size_t zeroBytes_ = 0; // bytes of 0 bits read past the end
     std::uint8_t acc_ = 0;
     int bitCount_ = 0; // bits of acc_ not yet read, 0..8
     bool pastEnd_ = false;

@@ -74,5 +74,57 @@ TEST(BitInputTest, FailureIsStickyAndKeepsFirstReason)
     EXPECT_EQ(input.failure(), "first");
 }
 
+// Bits copied from another output, from any bit position and of any count, arrive as if put one by one, the
+// source's unfinished byte included.
+TEST(BitOutputTest, PutBitsOfCopiesAnyPrefix)
+{
+    std::string sourceBytes;
+    BitOutput source(sourceBytes);
+    std::vector<int> bits;
+    for (int i = 0; i < 43; ++i) {
+        bits.push_back((i * 7 + i / 3) % 3 == 0 ? 1 : 0);
+        source.putBit(bits.back());
+    }
+    for (const int offset : {0, 3, 8}) {
+        for (const std::int64_t count : {0, 5, 16, 40, 43}) {
+            std::string copied;
+            std::string expected;
+            BitOutput viaCopy(copied);
+            BitOutput oneByOne(expected);
+            for (int k = 0; k < offset; ++k) {
+                viaCopy.putBit(1);
+                oneByOne.putBit(1);
+            }
+            viaCopy.putBitsOf(source, count);
+            for (std::int64_t k = 0; k < count; ++k)
+                oneByOne.putBit(bits[static_cast<std::size_t>(k)]);
+            EXPECT_EQ(viaCopy.bitCount(), offset + count);
+            viaCopy.padToByte();
+            oneByOne.padToByte();
+            EXPECT_EQ(copied, expected) << offset << " " << count;
+        }
+    }
+}
+
+// Skipping lands where as many single reads would, within the bytes and past their end, and bitsRead counts
+// the zeros read past it.
+TEST(BitInputTest, SkipBitsMatchesReadingThem)
+{
+    const std::uint8_t bytes[] = {0xA5, 0x3C, 0xFF, 0x01, 0x80};
+    for (const std::int64_t skip : {0, 3, 8, 13, 33, 40, 45, 100}) {
+        BitInput skipped(bytes, sizeof bytes);
+        BitInput read(bytes, sizeof bytes);
+        skipped.getBits(2);
+        read.getBits(2);
+        skipped.skipBits(skip);
+        for (std::int64_t k = 0; k < skip; ++k)
+            read.getBit();
+        EXPECT_EQ(skipped.bitsRead(), 2 + skip);
+        EXPECT_EQ(read.bitsRead(), 2 + skip);
+        EXPECT_EQ(skipped.getBits(7), read.getBits(7)) << skip;
+        EXPECT_EQ(skipped.pastEnd(), read.pastEnd()) << skip;
+    }
+}
+
 } // namespace
 } // namespace nubo
