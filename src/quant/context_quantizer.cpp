@@ -908,6 +908,18 @@ bool ContextQuantizer::coveredBefore(int pass, float slope) const
         if (rate > 0.0f && weight_ * lowered < slope * rate)
             return true;
     }
+    // After any two passes in a row that each lowered it by less: one of a layer's passes does better than the
+    // others, rarely the third after two that did not.
+    if (pass >= 2) {
+        bool below = true;
+        for (int j = pass - 2; j < pass; ++j) {
+            const float rate = passRates_[static_cast<std::size_t>(j)];
+            const float lowered = -passChanges_[static_cast<std::size_t>(j)];
+            below = below && rate > 0.0f && weight_ * lowered < slope * rate;
+        }
+        if (below)
+            return true;
+    }
     // The precisions 0 ... pass, summed as rateDistortion sums them, and the best cost among them as the
     // allocator computes it.
     float r = 0.0f;

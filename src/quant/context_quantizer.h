@@ -75,9 +75,9 @@ public:
     // * distortion, ties to the lower) is taken to be the same with the precisions not priced yet as without
     // them: true unless paused. When paused it is true if their rates are at least the last priced one's and
     // their distortions above a bound of the rounding of the sums, so none can cost less than the best priced
-    // one; or if the last layer priced lowered the distortion by less than `slope` per bit, as the deeper
-    // layers then do too on the tables of such bands (each pass is coded as it is priced, so pricing far
-    // beyond the choice costs as much as coding).
+    // one; or if the last layer priced, or the last two passes each, lowered the distortion by less than
+    // `slope` per bit, as the deeper passes then do too on the tables of such bands (each pass is coded as it
+    // is priced, so pricing far beyond the choice costs as much as coding).
     bool coversSlope(float slope) const;
     // For a paused band unlikely to resume: frees its neighbour sums, which the significant cells determine;
     // they are summed again should pricing resume.
