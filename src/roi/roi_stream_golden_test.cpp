@@ -44,18 +44,11 @@ TEST(RoiStreamGolden, DecodedPicture)
     ASSERT_TRUE(encodeRoiStream(goldenDocument(), stream, discardSink()));
     const DecodedPicture decoded = decodeRoiStream(stream, test::selectEverything(3));
     ASSERT_TRUE(decoded.outcome.complete()) << decoded.outcome.reason();
-    const std::string pixels(reinterpret_cast<const char*>(decoded.image.data()),
-                             static_cast<std::size_t>(decoded.image.size()));
-    EXPECT_EQ(test::fingerprint(pixels), 16546941197920214889ull);
+    EXPECT_EQ(test::pixelFingerprint(decoded.image), 16546941197920214889ull);
 }
 
 
-
-std::uint64_t pixelFingerprint(const RasterImage& image)
-{
-    return test::fingerprint(std::string(reinterpret_cast<const char*>(image.data()),
-                                            static_cast<std::size_t>(image.size())));
-}
+using test::pixelFingerprint;
 
 // The same document encoded and decoded under other schedules (one worker, two, shuffled task orders) gives the
 // same bytes and pixels as under the default one.

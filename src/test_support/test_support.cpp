@@ -109,4 +109,10 @@ std::uint64_t fingerprint(std::string_view bytes)
     return hash;
 }
 
+std::uint64_t pixelFingerprint(const RasterImage& image)
+{
+    return fingerprint(std::string_view(reinterpret_cast<const char*>(image.data()),
+                                        static_cast<std::size_t>(image.size())));
+}
+
 } // namespace nubo::test

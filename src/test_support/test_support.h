@@ -47,5 +47,7 @@ Bgr pixelAt(const RasterImage& image, int x, int y);
 
 // 64-bit FNV-1a of the bytes, for golden-byte checks.
 std::uint64_t fingerprint(std::string_view bytes);
+// fingerprint of a picture's pixel bytes.
+std::uint64_t pixelFingerprint(const RasterImage& image);
 
 } // namespace nubo::test
