@@ -29,9 +29,11 @@ namespace nubo {
 
 namespace {
 
-// A plane stream whose first band precision would be this (one above the largest) holds one arithmetic code
-// per band; streams of the first layout, one arithmetic code per plane, never hold it.
-constexpr std::int32_t kBandCodesMark = kColourPrecisions;
+// A plane stream whose first band precision would be one of these (above the largest) holds one code per band:
+// of the range coder, or of the arithmetic coder (older streams). Streams of the first layout, one arithmetic
+// code per plane, never hold either.
+constexpr std::int32_t kArithmeticBandCodesMark = kColourPrecisions;
+constexpr std::int32_t kRangeBandCodesMark = kColourPrecisions + 1;
 
 // Bits a plane stream spends besides its subband headers and band codes: width and height (about 20 bits each
 // for ordinary sizes), the layout mark (11) and the padding to a byte (at most 7). Reserved before the
@@ -185,7 +187,7 @@ std::string writePlane(const PlaneWork& work, const int* precisions)
     EncoderStream stream(bytes);
     writeGamma(stream.bits, static_cast<std::uint32_t>(work.transform->width()));
     writeGamma(stream.bits, static_cast<std::uint32_t>(work.transform->height()));
-    writeNonnegative(stream.bits, kBandCodesMark);
+    writeNonnegative(stream.bits, kRangeBandCodesMark);
     const std::size_t n = work.quantizers.size();
     for (std::size_t b = 0; b < n; ++b)
         work.quantizers[b]->writeHeader(stream, precisions[b]);
@@ -674,9 +676,10 @@ Status decodePlaneCode(DecoderStream& stream, PlaneDecoding& plane)
     return {};
 }
 
-// One arithmetic code per band, after all the headers, in band order: the bands decode side by side, the
-// longest codes first.
-Status decodeBandCodes(DecoderStream& stream, const std::uint8_t* bytes, std::size_t length, PlaneDecoding& plane)
+// One code per band, after all the headers, in band order: the bands decode side by side, the longest codes
+// first.
+Status decodeBandCodes(DecoderStream& stream, const std::uint8_t* bytes, std::size_t length, PlaneDecoding& plane,
+                       ContextQuantizer::BandCoder coder)
 {
     const std::size_t n = plane.quantizers.size();
     for (std::size_t b = 0; b < n; ++b) {
@@ -715,7 +718,7 @@ Status decodeBandCodes(DecoderStream& stream, const std::uint8_t* bytes, std::si
             const auto start = static_cast<std::size_t>(starts[b]);
             BitInput input(bytes + start / 8, length - start / 8);
             input.skipBits(static_cast<std::int64_t>(start % 8));
-            if (!plane.quantizers[b]->decodeBandCode(input, plane.precisions[b]))
+            if (!plane.quantizers[b]->decodeBandCode(input, plane.precisions[b], coder))
                 refusals[b] = formatText("subband %zu: ", b) + input.failure();
             plane.quantizers[b].reset();
         });
@@ -761,9 +764,14 @@ Status decodeColourPlane(const std::uint8_t* bytes, std::size_t length, int stag
     const std::int32_t first = readNonnegative(stream.bits);
     if (stream.bits.failed())
         return failure("subband 0 header: " + stream.bits.failure());
-    const bool bandCodes = first == kBandCodesMark;
     decoding.precisions[0] = first;
-    NUBO_RETURN_IF_ERROR(bandCodes ? decodeBandCodes(stream, bytes, length, decoding) : decodePlaneCode(stream, decoding));
+    using BandCoder = ContextQuantizer::BandCoder;
+    if (first == kRangeBandCodesMark)
+        NUBO_RETURN_IF_ERROR(decodeBandCodes(stream, bytes, length, decoding, BandCoder::Range));
+    else if (first == kArithmeticBandCodesMark)
+        NUBO_RETURN_IF_ERROR(decodeBandCodes(stream, bytes, length, decoding, BandCoder::Arithmetic));
+    else
+        NUBO_RETURN_IF_ERROR(decodePlaneCode(stream, decoding));
 
     // High-pass bands without passes kept the +0 the plane started with: the inverse transform passes them over.
     std::uint32_t zeroBands = 0;

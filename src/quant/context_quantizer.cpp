@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -26,8 +27,15 @@ constexpr std::uint8_t kNegative = 2;
 constexpr std::uint8_t kVisited = 8;   // coded by the significance pass of the current layer
 constexpr std::uint8_t kNeighbour = 16; // some neighbour is significant
 
-// Model count limits: when a model's total reaches its limit the counts halve, so it follows the band's changing
-// statistics from layer to layer.
+// Model windows: how many symbols a model learns from before it forgets the oldest (AdaptiveBit), so it follows
+// the band's changing statistics from layer to layer. Measured: shorter windows than these cost bytes on every
+// photo set, and so do longer ones.
+constexpr std::int32_t kSignificanceWindow = 128;
+constexpr std::int32_t kSignWindow = 64;
+constexpr std::int32_t kRefinementWindow = 64;
+constexpr std::int32_t kRunWindow = 256;
+// The count limits of older streams' counting models (BinaryModel): when a model's total reaches its limit the
+// counts halve.
 constexpr std::int32_t kSignificanceTotal = 1024;
 constexpr std::int32_t kSignTotal = 512;
 constexpr std::int32_t kRefinementTotal = 512;
@@ -146,48 +154,69 @@ int signContribution(std::uint8_t a, std::uint8_t b)
 constexpr double kPlacedBySign[2] = {1.5, -1.5};
 constexpr double kMovedByRefinement[2] = {-1.0, 1.0};
 
-// Every model of the quantizer is binary (Models): BinaryModel, which counts as a two-symbol FrequencyModel.
-
-// Pricing codes every decision into the band's own arithmetic code, through a copy of its encoder (see
-// ArithEncoder::resumeFrom) that the inlined passes keep in registers, and sums the change of squared error
-// beside it (as a member it would be stored and reloaded around every flag byte written).
+// Pricing codes every decision into the band's own range code, through a copy of its encoder that the inlined
+// passes keep in registers, and sums the change of squared error beside it (as a member it would be stored and
+// reloaded around every flag byte written).
+template <class Models>
 struct PriceIo {
     static constexpr bool kDecoding = false;
     static constexpr bool kPricing = true;
-    ArithEncoder arith;
+    RangeEncoder arith;
+    Models& models;
     double change = 0.0;
 
-    [[gnu::always_inline]] int bit(BinaryModel& model, int value)
+    [[gnu::always_inline]] int bit(AdaptiveBit& model, int value)
     {
-        arith.encodeBinary(model, value);
+        arith.encode(model.one(), value);
         model.update(value);
         return value;
     }
-    [[gnu::always_inline]] int plainBit(BinaryModel& model, int value)
+    [[gnu::always_inline]] int plainBit(AdaptiveBit& model, int value)
     {
-        arith.encodeBinary(model, value);
+        arith.encode(model.one(), value);
         return value;
     }
     static constexpr bool stopped() { return false; }
     // n zeros in a row, with the model held in registers.
-    void zeros(BinaryModel& model, int n)
+    void zeros(AdaptiveBit& model, int n)
     {
-        BinaryModel m = model;
+        AdaptiveBit m = model;
         for (int k = 0; k < n; ++k) {
-            arith.encodeBinary(m, 0);
+            arith.encode(m.one(), 0);
             m.update(0);
         }
         model = m;
     }
 };
 
-// Decoding reads through a copy of the stream's decoder (see ArithDecoder::resumeFrom), held here in a local of
-// the decoding call so its interval can stay in registers. The first bad symbol marks the input failed, and the
-// passes stop at the next stripe: the band is lost then anyway, and no symbol has to test the input's mark.
-struct DecodeIo {
+// Decoding a range code. A damaged code decodes to some symbols all the same; the band's end tells.
+template <class Models>
+struct RangeDecodeIo {
+    static constexpr bool kDecoding = true;
+    static constexpr bool kPricing = false;
+    RangeDecoder arith;
+    Models& models;
+
+    [[gnu::always_inline]] int bit(AdaptiveBit& model, int)
+    {
+        const int value = arith.decode(model.one());
+        model.update(value);
+        return value;
+    }
+    [[gnu::always_inline]] int plainBit(AdaptiveBit& model, int) { return arith.decode(model.one()); }
+    static constexpr bool stopped() { return false; }
+};
+
+// Decoding an arithmetic code of older streams reads through a copy of its decoder (see
+// ArithDecoder::resumeFrom), held here in a local of the decoding call so its interval can stay in registers.
+// The first bad symbol marks the input failed, and the passes stop at the next stripe: the band is lost then
+// anyway, and no symbol has to test the input's mark.
+template <class Models>
+struct ArithDecodeIo {
     static constexpr bool kDecoding = true;
     static constexpr bool kPricing = false;
     ArithDecoder arith;
+    Models& models;
     bool bad = false;
 
     [[gnu::always_inline]] int bit(BinaryModel& model, int)
@@ -217,50 +246,49 @@ double squared(float e) { return static_cast<double>(e) * static_cast<double>(e)
 } // namespace
 
 struct ContextQuantizer::BandCode {
-    // Where the code of a precision ends: the bits written by the end of its last pass, then its ending.
-    struct End {
-        std::int64_t bits = 0;
-        ArithEncoder::Ending ending{0, 0};
-    };
     std::string bytes;
-    BitOutput output{bytes};
-    ArithEncoder arith{output};
-    std::vector<End> ends{End{}}; // per priced precision; precision 0 has no code
+    RangeEncoder encoder{bytes};
+    std::vector<RangeEncoder::Ending> ends{RangeEncoder::Ending{}}; // per priced precision; precision 0 has no code
 
-    std::int64_t length(std::size_t precision) const
-    {
-        if (precision == 0)
-            return 0;
-        const End& end = ends[precision];
-        return end.bits + end.ending.pendingBits + ArithEncoder::kEndingBits;
-    }
+    std::int64_t length(std::size_t precision) const { return precision == 0 ? 0 : ends[precision].bits(); }
 };
 
 namespace {
 
-// The count limit of each model of Models, in its order.
-constexpr std::int32_t modelTotalLimit(std::size_t model)
+// The window of each model of a ModelSet, in its order, and the count limit of each counting one.
+constexpr std::int32_t modelWindow(std::size_t model)
+{
+    return model < 9 ? kSignificanceWindow : model < 14 ? kSignWindow : model < 17 ? kRefinementWindow
+                                                                       : model == 17 ? kRunWindow : kSignWindow;
+}
+
+constexpr std::int32_t countLimit(std::size_t model)
 {
     return model < 9 ? kSignificanceTotal : model < 14 ? kSignTotal : model < 17 ? kRefinementTotal
                                                                       : model == 17 ? kRunTotal : kSignTotal;
 }
 
-template <std::size_t... I>
-std::array<BinaryModel, sizeof...(I)> freshModels(std::index_sequence<I...>)
+template <class Model, std::size_t... I>
+std::array<Model, sizeof...(I)> freshModels(std::index_sequence<I...>)
 {
-    return {BinaryModel(modelTotalLimit(I))...};
+    if constexpr (std::is_same_v<Model, BinaryModel>)
+        return {Model(countLimit(I))...};
+    else
+        return {Model(modelWindow(I))...};
 }
 
 } // namespace
 
-ContextQuantizer::Models::Models() : all(freshModels(std::make_index_sequence<19>()))
+template <class Model>
+ContextQuantizer::ModelSet<Model>::ModelSet() : all(freshModels<Model>(std::make_index_sequence<19>()))
 {
     reset();
 }
 
-void ContextQuantizer::Models::reset()
+template <class Model>
+void ContextQuantizer::ModelSet<Model>::reset()
 {
-    for (BinaryModel& model : all)
+    for (Model& model : all)
         model.reset();
 }
 
@@ -353,6 +381,7 @@ void ContextQuantizer::resetState()
     refined_ = 0;
     passesCoded_ = 0;
     models_.reset();
+    countingModels_.reset();
 }
 
 void ContextQuantizer::analyze(const float* data, std::int32_t count)
@@ -481,7 +510,7 @@ template <class Io>
     int negative = 0;
     if constexpr (!Io::kDecoding)
         negative = residualAt(index) < 0.0f ? 1 : 0;
-    negative = io.bit(models_.sign(sc.context), negative ^ sc.flip) ^ sc.flip;
+    negative = io.bit(io.models.sign(sc.context), negative ^ sc.flip) ^ sc.flip;
     const double placed = kPlacedBySign[negative] * static_cast<double>(t);
     if constexpr (Io::kDecoding) {
         // Until now the sample held the value it started from, base_: it is written without being read, so no
@@ -508,7 +537,7 @@ template <class Io>
     int significant = 0;
     if constexpr (!Io::kDecoding)
         significant = significanceLayers_[cell] <= layer ? 1 : 0;
-    if (!io.bit(models_.significance(context), significant))
+    if (!io.bit(io.models.significance(context), significant))
         return false;
     codeSign(io, cell, index, row, t);
     return true;
@@ -690,7 +719,7 @@ void ContextQuantizer::refinementPass(Io& io, float t)
         int up = 0;
         if constexpr (!Io::kDecoding)
             up = orderResiduals_[j] > 0.0f ? 1 : 0;
-        up = io.bit(models_.refinement(context), up);
+        up = io.bit(io.models.refinement(context), up);
         const double moved = kMovedByRefinement[up] * half;
         if constexpr (Io::kDecoding) {
             const std::size_t index = static_cast<std::size_t>(order_[j]);
@@ -714,7 +743,7 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
     constexpr std::uint8_t busy = kSignificant | kNeighbour | kVisited;
     // Run symbols come one after another over idle stretches: their model is held in a local, which stays in
     // registers (the member would be stored and loaded again around every flag byte written).
-    BinaryModel run = models_.run();
+    auto run = io.models.run();
     for (int y0 = 0; y0 < height_ && !io.stopped(); y0 += 4) {
         const int rows = height_ - y0 < 4 ? height_ - y0 : 4;
         for (int x0 = 0; x0 < width_; x0 += kBlockColumns) {
@@ -780,8 +809,8 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
                             touched = false;
                             continue;
                         }
-                        const int high = io.plainBit(models_.uniform(), firstCell >> 1);
-                        const int low = io.plainBit(models_.uniform(), firstCell & 1);
+                        const int high = io.plainBit(io.models.uniform(), firstCell >> 1);
+                        const int low = io.plainBit(io.models.uniform(), firstCell & 1);
                         firstCell = high * 2 + low;
                         codeSign(io, top + static_cast<std::size_t>(firstCell) * s,
                                  topIndex + static_cast<std::size_t>(firstCell) * w, y0 + firstCell, t);
@@ -805,7 +834,7 @@ void ContextQuantizer::cleanupPass(Io& io, int layer, float t)
             clearVisited(flags_.data() + first, s, rows, columns);
         }
     }
-    models_.run() = run;
+    io.models.run() = run;
 }
 
 template <class Io>
@@ -845,10 +874,10 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 break;
             if (countsDropped_)
                 rebuildNeighbourCounts();
-            PriceIo io{code_->arith};
+            PriceIo io{code_->encoder, models_};
             codePass(io, pass);
-            code_->arith.resumeFrom(io.arith);
-            code_->ends.push_back({code_->output.bitCount(), code_->arith.ending()});
+            code_->encoder = io.arith;
+            code_->ends.push_back(code_->encoder.ending());
             const auto priced = static_cast<std::size_t>(passesCoded_);
             float passRate = static_cast<float>(codeRate(passesCoded_) - codeRate(passesCoded_ - 1));
             if (code_->length(priced) > kMaxCodeBits) {
@@ -967,9 +996,9 @@ void ContextQuantizer::encode(EncoderStream& stream, int precision)
 {
     if (codeBits(precision) == 0)
         return;
-    const BandCode::End& end = code_->ends[static_cast<std::size_t>(precision)];
-    stream.bits.putBitsOf(code_->output, end.bits);
-    ArithEncoder::writeEnding(stream.bits, end.ending);
+    const RangeEncoder::Ending& end = code_->ends[static_cast<std::size_t>(precision)];
+    stream.bits.putBytes(code_->bytes, end.bytes);
+    RangeEncoder::writeEnding(stream.bits, end);
 }
 
 void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)
@@ -1086,14 +1115,45 @@ bool ContextQuantizer::decode(DecoderStream& stream, int precision)
     return true;
 }
 
-bool ContextQuantizer::decodeBandCode(BitInput& input, int precision)
+bool ContextQuantizer::decodeBandCode(BitInput& input, int precision, BandCoder coder)
 {
     if (!startDecoding(input, precision))
         return false;
     if (precision == 0)
         return true;
+    return coder == BandCoder::Range ? decodeRangeCode(input, precision) : decodeArithmeticCode(input, precision);
+}
+
+bool ContextQuantizer::decodeRangeCode(BitInput& input, int precision)
+{
+    // The code's bits, byte-aligned for the decoder, which reads zeros past them. Read a piece at a time, so
+    // that a length beyond the input costs no more memory than the input has.
+    std::string code;
+    BitOutput collected(code);
+    for (std::int64_t left = headerCodeBits_; left > 0 && !input.pastEnd();) {
+        const int n = static_cast<int>(std::min<std::int64_t>(left, 24));
+        collected.putBits(input.getBits(n), n);
+        left -= n;
+    }
+    collected.padToByte();
+    if (input.pastEnd()) {
+        input.fail("truncated stream: it ends inside a band's code");
+        return false;
+    }
+    RangeDecodeIo io{RangeDecoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size()), models_};
+    for (int q = 0; q < precision; ++q)
+        codePass(io, q);
+    if (!io.arith.consistent()) {
+        input.fail("corrupt stream: a band's code that no encoder writes");
+        return false;
+    }
+    return true;
+}
+
+bool ContextQuantizer::decodeArithmeticCode(BitInput& input, int precision)
+{
     const std::int64_t start = input.bitsRead();
-    DecodeIo io{ArithDecoder(input)};
+    ArithDecodeIo io{ArithDecoder(input), countingModels_};
     for (int q = 0; q < precision && !io.stopped(); ++q)
         codePass(io, q);
     if (input.failed())
@@ -1114,7 +1174,7 @@ bool ContextQuantizer::decodeFromPlaneCode(DecoderStream& stream, int precision)
     if (precision == 0)
         return true;
     ArithDecoder& shared = stream.arithDecoder();
-    DecodeIo io{shared};
+    ArithDecodeIo io{shared, countingModels_};
     bool whole = true;
     for (int q = 0; whole && q < precision; ++q) {
         codePass(io, q);

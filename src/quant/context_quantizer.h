@@ -4,6 +4,7 @@
 #include "quant/context_buffers.h"
 #include "quant/quantizer.h"
 #include "wavelet/arith_coder.h"
+#include "wavelet/range_coder.h"
 
 #include <array>
 #include <cstddef>
@@ -27,11 +28,13 @@ namespace nubo {
 // refinement with 3 contexts. Models are binary, adaptive, shared by all layers of the band.
 //
 // Precision p is the number of passes coded (layer p / 3, pass p % 3 when p is not a multiple of 3), so the
-// allocation can stop a band after any pass. Each band is its own arithmetic code: pricing codes the passes once,
-// and the code of precision p is the bits written by the end of pass p with an ending that closes the code
-// there (ArithEncoder::Ending); its length in bits goes in the band's header. (Streams of the first layout held
-// one arithmetic code per plane, its bands' passes one after another: decodeFromPlaneCode reads them.) The low-pass band codes its coefficients less their mean (in units
-// of 1/16, stored in its header); the high-pass bands are coded as they are.
+// allocation can stop a band after any pass. Each band is its own code, of a binary range coder with AdaptiveBit
+// models: pricing codes the passes once, and the code of precision p is the bytes written by the end of pass p
+// with an ending that closes the code there (RangeEncoder::Ending); its length in bits goes in the band's
+// header. Older streams hold other codes, which decode still: one code per band of the 16-bit arithmetic coder
+// with counting models (BandCoder::Arithmetic), or before that one such code per plane, its bands' passes one
+// after another (decodeFromPlaneCode). The low-pass band codes its coefficients less their mean (in units of
+// 1/16, stored in its header); the high-pass bands are coded as they are.
 class ContextQuantizer final : public Quantizer {
 public:
     // Layers are bounded by the exponent range: 2^(e - l) stays a normal float for |e| <= 60 and l < 48.
@@ -46,6 +49,9 @@ public:
     // rows (horizontal neighbours first), bands high-pass along rows their columns, the diagonal bands the
     // diagonals.
     enum class Orientation { LowPass, HighAlongRows, HighAlongColumns, HighBoth };
+
+    // The coder of a band's code: the range coder, or the arithmetic coder of older streams.
+    enum class BandCoder { Range, Arithmetic };
 
     // The orientation of band b of a transform (0 low-pass, then high/low, low/high, high/high per level).
     static Orientation orientationOfBand(int band);
@@ -115,10 +121,10 @@ public:
     bool readHeaderAfterPrecision(DecoderStream& stream, int precision, bool bandCodes);
     // The code length the header gave.
     std::int64_t headerCodeBits() const { return headerCodeBits_; }
-    // decode from an input of its own standing at the band's code, which may go on with any bits: false, with
-    // the reason kept by the input, for a code that the models cannot produce or that does not end where the
-    // header says. Bands decode side by side this way, each with its own input.
-    bool decodeBandCode(BitInput& input, int precision);
+    // decode from an input of its own standing at the band's code of `coder`, which may go on with any bits:
+    // false, with the reason kept by the input, for a code that the models cannot produce or that does not end
+    // where the header says. Bands decode side by side this way, each with its own input.
+    bool decodeBandCode(BitInput& input, int precision, BandCoder coder = BandCoder::Range);
     // decode for the first layout: the passes from the plane's one arithmetic code, where it stands.
     bool decodeFromPlaneCode(DecoderStream& stream, int precision);
 
@@ -138,16 +144,17 @@ private:
     struct BandCode;
 
     // All binary: significance 0 ... 8, sign 9 ... 13, refinement 14 ... 16, run 17, and a never adapted one for
-    // plain bits, 18.
-    struct Models {
-        std::array<BinaryModel, 19> all;
-        Models();
+    // plain bits, 18. Of the range coder (AdaptiveBit) or of the arithmetic coder (BinaryModel).
+    template <class Model>
+    struct ModelSet {
+        std::array<Model, 19> all;
+        ModelSet();
         void reset();
-        BinaryModel& significance(int context) { return all[static_cast<std::size_t>(context)]; }
-        BinaryModel& sign(int context) { return all[static_cast<std::size_t>(9 + context)]; }
-        BinaryModel& refinement(int context) { return all[static_cast<std::size_t>(14 + context)]; }
-        BinaryModel& run() { return all[17]; }
-        BinaryModel& uniform() { return all[18]; }
+        Model& significance(int context) { return all[static_cast<std::size_t>(context)]; }
+        Model& sign(int context) { return all[static_cast<std::size_t>(9 + context)]; }
+        Model& refinement(int context) { return all[static_cast<std::size_t>(14 + context)]; }
+        Model& run() { return all[17]; }
+        Model& uniform() { return all[18]; }
     };
 
     template <class Io>
@@ -167,6 +174,8 @@ private:
     // rateDistortion's rate of a priced precision: its code bits and their length field.
     std::int64_t codeRate(int precision) const;
     bool startDecoding(BitInput& input, int precision);
+    bool decodeRangeCode(BitInput& input, int precision);
+    bool decodeArithmeticCode(BitInput& input, int precision);
     // Encoding side: what is left to code of coefficient `index` while it is not significant.
     float residualAt(std::size_t index) const { return source_[index] - base_; }
     // coversSlope for the precisions 0 ... pass priced.
@@ -220,7 +229,8 @@ private:
     std::size_t refinable_ = 0;        // significant before the current layer: the first refinable_ in that order
     std::size_t refined_ = 0;          // refined by an earlier layer: the first refined_ in that order
     int passesCoded_ = 0;
-    Models models_;
+    ModelSet<AdaptiveBit> models_;
+    ModelSet<BinaryModel> countingModels_; // decoding older streams
 
     std::vector<float> passRates_;
     std::vector<float> passChanges_;

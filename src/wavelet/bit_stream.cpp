@@ -10,6 +10,17 @@ void BitOutput::padToByte()
         putBit(0);
 }
 
+void BitOutput::putBytes(const std::string& source, std::int64_t count)
+{
+    const std::size_t whole = std::min(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)), source.size());
+    if (bitCount_ == 0) {
+        bytes_.append(source, 0, whole);
+        return;
+    }
+    for (std::size_t i = 0; i < whole; ++i)
+        putBits(static_cast<std::uint8_t>(source[i]), 8);
+}
+
 void BitOutput::putBitsOf(const BitOutput& source, std::int64_t count)
 {
     const std::size_t whole = std::min(static_cast<std::size_t>(count / 8), source.bytes_.size());

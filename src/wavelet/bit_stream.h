@@ -45,6 +45,8 @@ public:
     void padToByte();
     // Bits written so far, the unfinished byte's included.
     std::int64_t bitCount() const { return static_cast<std::int64_t>(bytes_.size()) * 8 + bitCount_; }
+    // The first `count` bytes of `source` (at most all), as putBits of each would append them.
+    void putBytes(const std::string& source, std::int64_t count);
     // The first `count` bits (at most its bitCount()) that `source` wrote, as that many putBit calls would
     // append them.
     void putBitsOf(const BitOutput& source, std::int64_t count);
