@@ -161,7 +161,7 @@ template <class Models>
 struct PriceIo {
     static constexpr bool kDecoding = false;
     static constexpr bool kPricing = true;
-    RangeEncoder arith;
+    BinaryRangeEncoder arith;
     Models& models;
     double change = 0.0;
 
@@ -194,7 +194,7 @@ template <class Models>
 struct RangeDecodeIo {
     static constexpr bool kDecoding = true;
     static constexpr bool kPricing = false;
-    RangeDecoder arith;
+    BinaryRangeDecoder arith;
     Models& models;
 
     [[gnu::always_inline]] int bit(AdaptiveBit& model, int)
@@ -247,8 +247,8 @@ double squared(float e) { return static_cast<double>(e) * static_cast<double>(e)
 
 struct ContextQuantizer::BandCode {
     std::string bytes;
-    RangeEncoder encoder{bytes};
-    std::vector<RangeEncoder::Ending> ends{RangeEncoder::Ending{}}; // per priced precision; precision 0 has no code
+    BinaryRangeEncoder encoder{bytes};
+    std::vector<BinaryRangeEncoder::Ending> ends{BinaryRangeEncoder::Ending{}}; // per priced precision; precision 0 has no code
 
     std::int64_t length(std::size_t precision) const { return precision == 0 ? 0 : ends[precision].bits(); }
 };
@@ -996,9 +996,9 @@ void ContextQuantizer::encode(EncoderStream& stream, int precision)
 {
     if (codeBits(precision) == 0)
         return;
-    const RangeEncoder::Ending& end = code_->ends[static_cast<std::size_t>(precision)];
+    const BinaryRangeEncoder::Ending& end = code_->ends[static_cast<std::size_t>(precision)];
     stream.bits.putBytes(code_->bytes, end.bytes);
-    RangeEncoder::writeEnding(stream.bits, end);
+    BinaryRangeEncoder::writeEnding(stream.bits, end);
 }
 
 void ContextQuantizer::writeHeader(EncoderStream& stream, int precision)
@@ -1140,7 +1140,7 @@ bool ContextQuantizer::decodeRangeCode(BitInput& input, int precision)
         input.fail("truncated stream: it ends inside a band's code");
         return false;
     }
-    RangeDecodeIo io{RangeDecoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size()), models_};
+    RangeDecodeIo io{BinaryRangeDecoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size()), models_};
     for (int q = 0; q < precision; ++q)
         codePass(io, q);
     if (!io.arith.consistent()) {

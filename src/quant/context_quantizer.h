@@ -4,7 +4,7 @@
 #include "quant/context_buffers.h"
 #include "quant/quantizer.h"
 #include "wavelet/arith_coder.h"
-#include "wavelet/range_coder.h"
+#include "wavelet/binary_range_coder.h"
 
 #include <array>
 #include <cstddef>
@@ -30,7 +30,7 @@ namespace nubo {
 // Precision p is the number of passes coded (layer p / 3, pass p % 3 when p is not a multiple of 3), so the
 // allocation can stop a band after any pass. Each band is its own code, of a binary range coder with AdaptiveBit
 // models: pricing codes the passes once, and the code of precision p is the bytes written by the end of pass p
-// with an ending that closes the code there (RangeEncoder::Ending); its length in bits goes in the band's
+// with an ending that closes the code there (BinaryRangeEncoder::Ending); its length in bits goes in the band's
 // header. Older streams hold other codes, which decode still: one code per band of the 16-bit arithmetic coder
 // with counting models (BandCoder::Arithmetic), or before that one such code per plane, its bands' passes one
 // after another (decodeFromPlaneCode). The low-pass band codes its coefficients less their mean (in units of

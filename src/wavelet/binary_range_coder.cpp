@@ -1,8 +1,8 @@
-#include "wavelet/range_coder.h"
+#include "wavelet/binary_range_coder.h"
 
 namespace nubo {
 
-RangeEncoder::Ending RangeEncoder::ending() const
+BinaryRangeEncoder::Ending BinaryRangeEncoder::ending() const
 {
     // The value with the fewest leading bits in the 32-bit window, zeros after them, inside [low, low + range).
     // A range of at least 2^24 holds a multiple of 2^24, so 8 bits at most.
@@ -30,7 +30,7 @@ RangeEncoder::Ending RangeEncoder::ending() const
     return e;
 }
 
-void RangeEncoder::writeEnding(BitOutput& output, const Ending& ending)
+void BinaryRangeEncoder::writeEnding(BitOutput& output, const Ending& ending)
 {
     if (ending.writesHeld)
         output.putBits(ending.held, 8);

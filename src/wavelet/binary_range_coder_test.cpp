@@ -1,4 +1,4 @@
-#include "wavelet/range_coder.h"
+#include "wavelet/binary_range_coder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +30,13 @@ std::vector<CodedBit> skewedBits(std::uint32_t seed, int count)
 }
 
 // The code of the first `count` bits as a decoder gets it: the bytes written by then and the ending.
-std::string endedCode(const std::string& written, const RangeEncoder::Ending& ending)
+std::string endedCode(const std::string& written, const BinaryRangeEncoder::Ending& ending)
 {
     std::string code;
     BitOutput output(code);
     for (std::int64_t k = 0; k < ending.bytes; ++k)
         output.putBits(static_cast<std::uint8_t>(written[static_cast<std::size_t>(k)]), 8);
-    RangeEncoder::writeEnding(output, ending);
+    BinaryRangeEncoder::writeEnding(output, ending);
     EXPECT_EQ(output.bitCount(), ending.bits());
     output.padToByte();
     return code;
@@ -45,16 +45,16 @@ std::string endedCode(const std::string& written, const RangeEncoder::Ending& en
 // A code ended after any symbol decodes every symbol before its end, with zeros read past it; the bytes written
 // later do not change the earlier ones. Long runs of a skewed source make carries and held 0xFF bytes, which the
 // endings must resolve.
-TEST(RangeCoderTest, EndingAfterAnySymbolDecodesEverySymbolBefore)
+TEST(BinaryRangeCoderTest, EndingAfterAnySymbolDecodesEverySymbolBefore)
 {
     const std::vector<CodedBit> bits = skewedBits(5, 60000);
     std::string written;
-    RangeEncoder encoder(written);
+    BinaryRangeEncoder encoder(written);
     std::vector<AdaptiveBit> models(4);
-    std::vector<std::pair<std::size_t, RangeEncoder::Ending>> endings;
+    std::vector<std::pair<std::size_t, BinaryRangeEncoder::Ending>> endings;
     int heldRuns = 0;
     for (std::size_t i = 0; i < bits.size(); ++i) {
-        const RangeEncoder::Ending ending = encoder.ending();
+        const BinaryRangeEncoder::Ending ending = encoder.ending();
         const bool heldRun = ending.afterHeld > 0 && heldRuns < 50;
         if (i % 997 == 0 || i < 5 || heldRun)
             endings.emplace_back(i, ending);
@@ -68,7 +68,7 @@ TEST(RangeCoderTest, EndingAfterAnySymbolDecodesEverySymbolBefore)
 
     for (const auto& [count, ending] : endings) {
         const std::string code = endedCode(written, ending);
-        RangeDecoder decoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size());
+        BinaryRangeDecoder decoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size());
         std::vector<AdaptiveBit> decoding(4);
         std::size_t wrong = 0;
         for (std::size_t i = 0; i < count; ++i) {
@@ -84,11 +84,11 @@ TEST(RangeCoderTest, EndingAfterAnySymbolDecodesEverySymbolBefore)
 
 // A code costs close to what the adaptive models say it should: the sum of -log2 of each symbol's probability,
 // plus the ending's few bits.
-TEST(RangeCoderTest, CodeLengthMatchesTheModelledInformation)
+TEST(BinaryRangeCoderTest, CodeLengthMatchesTheModelledInformation)
 {
     const std::vector<CodedBit> bits = skewedBits(9, 200000);
     std::string written;
-    RangeEncoder encoder(written);
+    BinaryRangeEncoder encoder(written);
     std::vector<AdaptiveBit> models(4);
     double information = 0.0;
     for (const CodedBit& b : bits) {
@@ -105,14 +105,14 @@ TEST(RangeCoderTest, CodeLengthMatchesTheModelledInformation)
 
 // A code of nothing is empty; a damaged code decodes to some symbols without reading outside its buffer, and a
 // decoder given garbage notices it has left the range sooner or later.
-TEST(RangeCoderTest, EmptyAndDamagedCodes)
+TEST(BinaryRangeCoderTest, EmptyAndDamagedCodes)
 {
     std::string written;
-    RangeEncoder encoder(written);
+    BinaryRangeEncoder encoder(written);
     EXPECT_EQ(encoder.ending().bits(), 0);
 
     std::vector<std::uint8_t> garbage(64, 0xFF);
-    RangeDecoder decoder(garbage.data(), garbage.size());
+    BinaryRangeDecoder decoder(garbage.data(), garbage.size());
     AdaptiveBit model;
     bool left = false;
     for (int i = 0; i < 10000; ++i) {
@@ -125,7 +125,7 @@ TEST(RangeCoderTest, EmptyAndDamagedCodes)
 // The estimate follows a count of each symbol while it has seen fewer than its window: after a 1, 2/3; after
 // 1, 0, 1, 3/5. Past the window it keeps moving with a long run of one symbol, beyond 1 / window, and the coders'
 // probability stays strictly inside (0, 1).
-TEST(RangeCoderTest, AdaptiveBitCountsThenForgets)
+TEST(BinaryRangeCoderTest, AdaptiveBitCountsThenForgets)
 {
     AdaptiveBit model(64);
     EXPECT_EQ(model.one(), 32769u);

@@ -62,11 +62,11 @@ private:
 // The code may end after any symbol (ending): the bytes written so far, the byte held back for a carry and the
 // 0xFF bytes after it, then the fewest bits that, followed by zeros, give a value inside the final range. A
 // decoder that reads zeros past a code's end therefore decodes every symbol of it.
-class RangeEncoder {
+class BinaryRangeEncoder {
 public:
     // Writes whole bytes to `bytes`, which it does not own. A copy writes to the same bytes: a loop that codes
     // many symbols works on a local copy, whose state the compiler may keep in registers, and assigns it back.
-    explicit RangeEncoder(std::string& bytes) : bytes_(&bytes) {}
+    explicit BinaryRangeEncoder(std::string& bytes) : bytes_(&bytes) {}
 
     [[gnu::always_inline]] void encode(std::uint32_t one, int bit)
     {
@@ -135,10 +135,10 @@ private:
     bool phantom_ = true;
 };
 
-// Decodes a RangeEncoder's code from a byte buffer, reading zeros past its end.
-class RangeDecoder {
+// Decodes a BinaryRangeEncoder's code from a byte buffer, reading zeros past its end.
+class BinaryRangeDecoder {
 public:
-    RangeDecoder(const std::uint8_t* bytes, std::size_t length) : next_(bytes), end_(bytes + length)
+    BinaryRangeDecoder(const std::uint8_t* bytes, std::size_t length) : next_(bytes), end_(bytes + length)
     {
         for (int k = 0; k < 4; ++k)
             code_ = (code_ << 8) | nextByte();
