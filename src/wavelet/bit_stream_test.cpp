@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,6 +101,30 @@ TEST(BitOutputTest, PutBitsOfCopiesAnyPrefix)
                 oneByOne.putBit(bits[static_cast<std::size_t>(k)]);
             EXPECT_EQ(viaCopy.bitCount(), offset + count);
             viaCopy.padToByte();
+            oneByOne.padToByte();
+            EXPECT_EQ(copied, expected) << offset << " " << count;
+        }
+    }
+}
+
+// Whole bytes land as putBits of each would put them, at a byte boundary or not; a count beyond the source
+// stops at its end.
+TEST(BitOutputTest, PutBytesAppendsWholeBytesAnywhere)
+{
+    const std::string source("\x9c\x01\xff\x5a", 4);
+    for (const int offset : {0, 3}) {
+        for (const std::int64_t count : {0, 2, 4, 9}) {
+            std::string copied;
+            std::string expected;
+            BitOutput viaBytes(copied);
+            BitOutput oneByOne(expected);
+            viaBytes.putBits(0x5u, offset);
+            oneByOne.putBits(0x5u, offset);
+            viaBytes.putBytes(source, count);
+            for (std::int64_t k = 0; k < std::min<std::int64_t>(count, 4); ++k)
+                oneByOne.putBits(static_cast<std::uint8_t>(source[static_cast<std::size_t>(k)]), 8);
+            EXPECT_EQ(viaBytes.bitCount(), oneByOne.bitCount());
+            viaBytes.padToByte();
             oneByOne.padToByte();
             EXPECT_EQ(copied, expected) << offset << " " << count;
         }
