@@ -874,7 +874,7 @@ void ContextQuantizer::rateDistortion(int precision, float minimumStep, float& r
                 break;
             if (countsDropped_)
                 rebuildNeighbourCounts();
-            PriceIo io{code_->encoder, models_};
+            PriceIo<decltype(models_)> io{code_->encoder, models_};
             codePass(io, pass);
             code_->encoder = io.arith;
             code_->ends.push_back(code_->encoder.ending());
@@ -1140,7 +1140,7 @@ bool ContextQuantizer::decodeRangeCode(BitInput& input, int precision)
         input.fail("truncated stream: it ends inside a band's code");
         return false;
     }
-    RangeDecodeIo io{BinaryRangeDecoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size()), models_};
+    RangeDecodeIo<decltype(models_)> io{BinaryRangeDecoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size()), models_};
     for (int q = 0; q < precision; ++q)
         codePass(io, q);
     if (!io.arith.consistent()) {
@@ -1153,7 +1153,7 @@ bool ContextQuantizer::decodeRangeCode(BitInput& input, int precision)
 bool ContextQuantizer::decodeArithmeticCode(BitInput& input, int precision)
 {
     const std::int64_t start = input.bitsRead();
-    ArithDecodeIo io{ArithDecoder(input), countingModels_};
+    ArithDecodeIo<decltype(countingModels_)> io{ArithDecoder(input), countingModels_};
     for (int q = 0; q < precision && !io.stopped(); ++q)
         codePass(io, q);
     if (input.failed())
@@ -1174,7 +1174,7 @@ bool ContextQuantizer::decodeFromPlaneCode(DecoderStream& stream, int precision)
     if (precision == 0)
         return true;
     ArithDecoder& shared = stream.arithDecoder();
-    ArithDecodeIo io{shared, countingModels_};
+    ArithDecodeIo<decltype(countingModels_)> io{shared, countingModels_};
     bool whole = true;
     for (int q = 0; whole && q < precision; ++q) {
         codePass(io, q);
