@@ -248,7 +248,8 @@ double squared(float e) { return static_cast<double>(e) * static_cast<double>(e)
 struct ContextQuantizer::BandCode {
     std::string bytes;
     BinaryRangeEncoder encoder{bytes};
-    std::vector<BinaryRangeEncoder::Ending> ends{BinaryRangeEncoder::Ending{}}; // per priced precision; precision 0 has no code
+    // Per priced precision; precision 0 has no code.
+    std::vector<BinaryRangeEncoder::Ending> ends{BinaryRangeEncoder::Ending{}};
 
     std::int64_t length(std::size_t precision) const { return precision == 0 ? 0 : ends[precision].bits(); }
 };
@@ -1140,7 +1141,8 @@ bool ContextQuantizer::decodeRangeCode(BitInput& input, int precision)
         input.fail("truncated stream: it ends inside a band's code");
         return false;
     }
-    RangeDecodeIo<decltype(models_)> io{BinaryRangeDecoder(reinterpret_cast<const std::uint8_t*>(code.data()), code.size()), models_};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(code.data());
+    RangeDecodeIo<decltype(models_)> io{BinaryRangeDecoder(bytes, code.size()), models_};
     for (int q = 0; q < precision; ++q)
         codePass(io, q);
     if (!io.arith.consistent()) {

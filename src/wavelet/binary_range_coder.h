@@ -21,8 +21,8 @@ inline constexpr std::array<std::uint16_t, kMaxAdaptiveWindow + 1> kAdaptiveBitS
 
 // The probability that a binary symbol is 1, learnt from the symbols seen. After n symbols the estimate moves
 // towards the next one by 1 / (n + 3), so that it is (ones + 1) / (n + 2), as counts starting at 1 give, until
-// n reaches the model's window; from there on by 1 / (window + 3), so it follows statistics that change. Kept in 32 bits so that a long run of
-// one symbol keeps moving it; the coders take its top 16 bits, never 0.
+// n reaches the model's window; from there on by 1 / (window + 3), so it follows statistics that change. Kept in
+// 32 bits so that a long run of one symbol keeps moving it; the coders take its top 16 bits, never 0.
 class AdaptiveBit {
 public:
     // window: 1 ... kMaxAdaptiveWindow symbols.
@@ -48,7 +48,10 @@ public:
     }
 
 private:
-    static constexpr int clampedWindow(int window) { return window < 1 ? 1 : (window > kMaxAdaptiveWindow ? kMaxAdaptiveWindow : window); }
+    static constexpr int clampedWindow(int window)
+    {
+        return window < 1 ? 1 : (window > kMaxAdaptiveWindow ? kMaxAdaptiveWindow : window);
+    }
     std::uint32_t one_ = 0x80000000u;
     std::uint16_t seen_ = 0;
     std::uint16_t window_;
