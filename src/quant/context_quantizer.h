@@ -121,9 +121,11 @@ public:
     bool readHeaderAfterPrecision(DecoderStream& stream, int precision, bool bandCodes);
     // The code length the header gave.
     std::int64_t headerCodeBits() const { return headerCodeBits_; }
-    // decode from an input of its own standing at the band's code of `coder`, which may go on with any bits:
-    // false, with the reason kept by the input, for a code that the models cannot produce or that does not end
-    // where the header says. Bands decode side by side this way, each with its own input.
+    // decode from an input of its own standing at the band's code of `coder`, which may go on with any bits, and
+    // moves it past the code: false, with the reason kept by the input, for a code that runs past the input or
+    // that no encoder writes (a range code ending outside its range; an arithmetic code the models cannot
+    // produce, or that does not end where the header says). Bands decode side by side this way, each with its
+    // own input.
     bool decodeBandCode(BitInput& input, int precision, BandCoder coder = BandCoder::Range);
     // decode for the first layout: the passes from the plane's one arithmetic code, where it stands.
     bool decodeFromPlaneCode(DecoderStream& stream, int precision);
