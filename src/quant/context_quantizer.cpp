@@ -28,8 +28,8 @@ constexpr std::uint8_t kVisited = 8;   // coded by the significance pass of the 
 constexpr std::uint8_t kNeighbour = 16; // some neighbour is significant
 
 // Model windows: how many symbols a model learns from before it forgets the oldest (AdaptiveBit), so it follows
-// the band's changing statistics from layer to layer. Measured: shorter windows than these cost bytes on every
-// photo set, and so do longer ones.
+// the band's changing statistics from layer to layer. Measured on photos at equal bytes: windows 8 times longer,
+// or 4 times shorter, lose 0.03 dB on average.
 constexpr std::int32_t kSignificanceWindow = 128;
 constexpr std::int32_t kSignWindow = 64;
 constexpr std::int32_t kRefinementWindow = 64;
