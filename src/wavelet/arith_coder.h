@@ -70,7 +70,8 @@ public:
     // Sixteen final bits, then padding to a byte boundary.
     void finish();
 
-    // A code may also end where it stands, in two bits besides those owed: an ending (writeEnding) after the
+    // A code may also end where it stands, in two bits besides those owed (as the band codes of older colour
+    // streams end, which decoders still check by kDecoderLookahead): an ending (writeEnding) after the
     // bits written so far lets a decoder that reads any bits at all after it decode every symbol coded so far.
     // After rescaling, low < half <= high, and either low < a quarter, so every value of [quarter, half) lies in
     // the interval (ending 0, then 1s), or high >= three quarters and [half, three quarters) does (1, then 0s).
