@@ -24,12 +24,7 @@ void BitOutput::putBytes(const std::string& source, std::int64_t count)
 void BitOutput::putBitsOf(const BitOutput& source, std::int64_t count)
 {
     const std::size_t whole = std::min(static_cast<std::size_t>(count / 8), source.bytes_.size());
-    if (bitCount_ == 0) {
-        bytes_.append(source.bytes_, 0, whole);
-    } else {
-        for (std::size_t i = 0; i < whole; ++i)
-            putBits(static_cast<std::uint8_t>(source.bytes_[i]), 8);
-    }
+    putBytes(source.bytes_, static_cast<std::int64_t>(whole));
     int rest = static_cast<int>(count - static_cast<std::int64_t>(whole) * 8);
     if (rest <= 0)
         return;
